@@ -1,0 +1,158 @@
+// Bitmaps: the shared pixel store, the bitmap graphic and its drawing surface.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "Color.h"
+#include "Graphic.h"
+#include "PixelBlock.h"
+
+namespace vem {
+
+enum class TPixelDepth { pdDevice, pd1Bit, pd4Bit, pd8Bit, pd15Bit, pd16Bit, pd24Bit, pd32Bit, pdCustom };
+
+const char* PixelDepthName(TPixelDepth d); // "pd24Bit"...
+
+struct TRGBQuad {
+    std::uint8_t rgbBlue = 0, rgbGreen = 0, rgbRed = 0, rgbReserved = 0;
+    bool operator==(const TRGBQuad&) const = default;
+};
+
+// Hard limits that keep a hostile header from asking for absurd memory:
+// more pixels than this, or a block larger than MaxBlockBytes, raises EOutOfMemory
+// before anything is allocated.
+inline constexpr std::uint64_t MaxPixels = std::uint64_t(1) << 28;      // 16384 x 16384
+inline constexpr std::uint64_t MaxBlockBytes = std::uint64_t(1) << 30;  // 1 GiB
+
+// Bytes of one stored row: the pixel bits rounded up to whole 32-bit words.
+// 64-bit arithmetic; callers check the result against MaxBlockBytes.
+constexpr std::uint64_t RowStride(std::int64_t width, int bitCount) {
+    return ((static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bitCount) + 31) / 32) * 4;
+}
+
+// The device format: without a display to ask, fixed at 32 bits per pixel
+// (blue, green, red, unused), bottom-up, exact colours.
+inline constexpr int DeviceBitCount = 32;
+
+// The reference-counted pixel store behind TBitmap. Sharing is by
+// std::shared_ptr: use_count() is the reference count of the store, and its
+// atomic updates are the process-wide lock around taking and installing stores.
+class TBitmapImage {
+public:
+    std::int32_t Width = 0;
+    std::int32_t StoredHeight = 0;      // > 0 bottom-up, < 0 top-down
+    std::uint16_t BitCount = 0;         // 0 only in a new empty store
+    std::uint32_t Compression = 0;      // 0 none, 3 bit masks (16 and 32 bits)
+    std::array<std::uint32_t, 3> Masks{}; // red, green, blue; meaningful when Compression == 3
+    // For an uncompressed store: RowStride x |StoredHeight| bytes in storage order.
+    // For a device-format store: the device pixels themselves (32-bit, bottom-up).
+    // Empty when the bitmap has no pixels (0 x 0, or a zero dimension).
+    PixelBlock Pixels;
+    bool Device = false;                // device format: Row gives out Converted, not Pixels
+    PixelBlock Converted;               // device only: the converted copy, dropped at every change
+    std::vector<TRGBQuad> ColorTable;   // <= 256 entries; required up to 8 bits, optional above
+    std::int32_t XPelsPerMeter = 0, YPelsPerMeter = 0;
+    std::uint32_t ClrUsed = 0, ClrImportant = 0;
+    std::vector<std::uint8_t> SavedFile; // run-length files only, until the first change
+    bool CoreHeader = false;            // read from a 12-byte core header; written so again
+
+    int Height() const { return StoredHeight < 0 ? -StoredHeight : StoredHeight; }
+    bool TopDown() const { return StoredHeight < 0; }
+    std::uint64_t Stride() const { return RowStride(Width, BitCount); }
+    bool HasPixels() const { return !Pixels.empty(); }
+    TPixelDepth Depth() const;
+    // A deep copy: same header data, pixels, table and flags; no converted copy.
+    std::shared_ptr<TBitmapImage> Clone() const;
+    // Address of stored row S (0 = first stored row) of Pixels; no checks.
+    std::uint8_t* StoredRow(std::int64_t s) { return Pixels.data() + static_cast<std::uint64_t>(s) * Stride(); }
+    const std::uint8_t* StoredRow(std::int64_t s) const { return Pixels.data() + static_cast<std::uint64_t>(s) * Stride(); }
+    // Address of picture row Y (0 = top) of Pixels; no checks.
+    std::uint8_t* PictureRow(int y) { return StoredRow(TopDown() ? y : Height() - 1 - y); }
+    const std::uint8_t* PictureRow(int y) const { return StoredRow(TopDown() ? y : Height() - 1 - y); }
+};
+
+class TCanvas;
+
+class TBitmap : public TGraphic {
+public:
+    TBitmap();
+    ~TBitmap() override;
+
+    // TGraphic
+    void AssignFrom(const TGraphic* source) override; // a TBitmap or null; another kind raises EConvertError
+    bool Empty() const override;
+    int Width() const override;
+    int Height() const override;
+    void SetWidth(int width) override;
+    void SetHeight(int height) override;
+    std::unique_ptr<TGraphic> NewEmpty() const override;
+    void LoadFromStream(TStream& stream) override;   // the BMP reader
+    void SaveToStream(TWriteStream& stream) override; // the BMP writer
+    const char* KindName() const override { return "bitmap"; }
+
+    void AssignFrom(const TBitmap* source);
+
+    // Address of picture row Y (0 = top). Prepares a change first, even for a
+    // read; raises the row-range error for Y outside 0 .. Height-1 (and always
+    // for a bitmap without pixels). For a device-format bitmap the address is
+    // into a fresh converted copy, and writes through it are lost at the next
+    // change. The address stays valid until the next operation on this bitmap.
+    std::uint8_t* Row(int y);
+
+    TPixelDepth PixelDepth() const;
+    void SetPixelDepth(TPixelDepth depth);
+
+    // The drawing surface, created on first use and owned by the bitmap.
+    TCanvas& Surface();
+
+    // --- Direct access for the engine, the reader and the display ---------
+    // These do what Row and SetPixelColor do, without repeating the
+    // preparation for every pixel.
+
+    // The preparation of a change: make a shared store private, drop the
+    // device conversion, zero colours used/important, drop the saved file.
+    void PrepareChange();
+    const TBitmapImage& Image() const { return *image_; }
+    // The store, writable; call PrepareChange() first so that no other bitmap
+    // shares it. Writes to Pixels are the bitmap's real pixels (device ones too).
+    TBitmapImage& MutableImage() { return *image_; }
+    // Shares this bitmap's store (for a read-only view that must outlive changes).
+    std::shared_ptr<const TBitmapImage> SharedImage() const { return image_; }
+    // Installs a new store (the reader, depth changes) and reports the change.
+    void SetImage(std::shared_ptr<TBitmapImage> image);
+    // Colour of pixel (X, Y) read through the bitmap's own depth; no
+    // preparation. Raises the row-range error outside the bitmap.
+    TColor PixelColor(int x, int y) const;
+    // Tells the owner that pixels changed (after direct writes).
+    void NotifyChanged() { Changed(); }
+
+private:
+    std::shared_ptr<TBitmapImage> image_;
+    std::unique_ptr<TCanvas> canvas_;
+    friend class TCanvas;
+};
+
+// The drawing surface of one bitmap. Pen: black, one pixel, solid.
+// Brush: white and solid until set.
+class TCanvas {
+public:
+    explicit TCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
+    // Paints one pixel with ResolveColor(Color) in the bitmap's depth;
+    // positions outside the bitmap are ignored.
+    void SetPixelColor(int x, int y, TColor color);
+    TColor BrushColor() const { return brushColor_; }
+    void SetBrushColor(TColor c) { brushColor_ = c; }
+    TColor PenColor() const { return clBlack; }
+    // Fills columns X1..X2-1, rows Y1..Y2-1 with the brush colour and outlines
+    // them with the pen; clipped to the bitmap.
+    void DrawRectangle(int x1, int y1, int x2, int y2);
+
+private:
+    TBitmap& bitmap_;
+    TColor brushColor_ = clWhite;
+};
+
+} // namespace vem
