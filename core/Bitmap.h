@@ -62,7 +62,12 @@ public:
     int Height() const { return StoredHeight < 0 ? -StoredHeight : StoredHeight; }
     bool TopDown() const { return StoredHeight < 0; }
     std::uint64_t Stride() const { return RowStride(Width, BitCount); }
-    bool HasPixels() const { return !Pixels.empty(); }
+    // True when Pixels holds every row in the layout the header describes (a
+    // store never has a partial block, but readers check rather than trust it).
+    bool HasPixels() const {
+        return !Pixels.empty() && (!Device || BitCount == DeviceBitCount) &&
+               Pixels.size() >= Stride() * static_cast<std::uint64_t>(Height());
+    }
     TPixelDepth Depth() const;
     // A deep copy: same header data, pixels, table and flags; no converted copy.
     std::shared_ptr<TBitmapImage> Clone() const;
@@ -86,6 +91,11 @@ public:
     bool Empty() const override;
     int Width() const override;
     int Height() const override;
+    // Sizing (negative sizes count as 0; more than MaxPixels pixels or a block
+    // over MaxBlockBytes raises EOutOfMemory and changes nothing): a new empty
+    // bitmap becomes device format, any other keeps its depth, table and
+    // orientation and its overlapping top-left pixels; new area takes the
+    // surface's brush colour once the bitmap has a surface, white before.
     void SetWidth(int width) override;
     void SetHeight(int height) override;
     std::unique_ptr<TGraphic> NewEmpty() const override;
@@ -103,6 +113,9 @@ public:
     std::uint8_t* Row(int y);
 
     TPixelDepth PixelDepth() const;
+    // Converts every pixel into a new bottom-up store of that depth (nothing
+    // for the current depth; pdCustom raises EInvalidGraphic). Other bitmaps
+    // sharing the old store keep it.
     void SetPixelDepth(TPixelDepth depth);
 
     // The drawing surface, created on first use and owned by the bitmap.
@@ -147,7 +160,8 @@ public:
     void SetBrushColor(TColor c) { brushColor_ = c; }
     TColor PenColor() const { return clBlack; }
     // Fills columns X1..X2-1, rows Y1..Y2-1 with the brush colour and outlines
-    // them with the pen; clipped to the bitmap.
+    // them with the pen; clipped to the bitmap. Nothing is drawn when X2 <= X1
+    // or Y2 <= Y1. Both operations report a change, even when nothing was drawn.
     void DrawRectangle(int x1, int y1, int x2, int y2);
 
 private:

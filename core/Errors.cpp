@@ -23,14 +23,29 @@ std::string FormatMessage(const char* pattern, std::initializer_list<std::string
     return out;
 }
 
+namespace {
+// Length of the UTF-8 sequence that Lead starts; 0 for a continuation byte or
+// a byte that starts no sequence.
+std::size_t utf8Length(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+} // namespace
+
 std::string ErrorBoxText(const std::string& message) {
     if (message.empty()) return message;
-    // Walk back over UTF-8 continuation bytes to the start of the last character;
-    // its byte string sorts above "." exactly when its first byte does.
-    std::size_t start = message.size() - 1;
-    while (start > 0 && (static_cast<unsigned char>(message[start]) & 0xC0) == 0x80 &&
-           message.size() - start < 4)
+    // Find the first byte of the last whole character. A malformed tail (a
+    // stray continuation byte, a cut sequence) counts as a one-byte character.
+    const std::size_t size = message.size();
+    std::size_t start = size - 1;
+    while (start > 0 && size - start < 4 && (static_cast<unsigned char>(message[start]) & 0xC0) == 0x80)
         --start;
+    if (utf8Length(static_cast<unsigned char>(message[start])) != size - start) start = size - 1;
+    // A character's byte string sorts above "." exactly when its first byte does,
+    // since "." is a single byte.
     if (static_cast<unsigned char>(message[start]) > 0x2E) return message + ".";
     return message;
 }

@@ -56,6 +56,9 @@ inline constexpr const char* OutOfResources = "システム リソースが足�
 inline constexpr const char* InvalidPixelFormat = "画像フォーマットが不正です";
 inline constexpr const char* ChangeNeedsBitmap = "ビットマップを持っている時のみイメージの変更が可能です";
 inline constexpr const char* NoCanvas = "Canvas に対する描画ができません";
+// Assigning one graphic kind to another: source class, then target class.
+inline constexpr const char* CannotAssign = "%s を %s に代入できません";
+inline constexpr const char* IconSizeFixed = "アイコンのサイズは変更できません";
 } // namespace msg
 
 // Replaces each %s or %d of Pattern by the next argument, in order; "%%" is "%".

@@ -97,8 +97,14 @@ private:
     std::string target_;
     std::string temp_;
     int fd_ = -1;
+    bool committed_ = false;
     std::vector<std::uint8_t> buffer_;
     void flushBuffer();
+    void writeAll(const std::uint8_t* data, std::size_t count);
+    // Closes and removes the temporary file.
+    void discard();
+    // Discards the temporary file and raises EWriteError.
+    [[noreturn]] void fail();
 };
 
 } // namespace vem

@@ -129,8 +129,25 @@ public:
     void Image1MouseDown(TImageSlot& slot, TMouseButton button, int x, int y, bool rightPick, bool apply);
 
 private:
+    // Makes every slot's WorkBmp designate the bitmap its picture holds now
+    // (or nothing), when an operation ends by success or by failure.
+    struct WorkBmpGuard {
+        TWorkspace& ws;
+        ~WorkBmpGuard() { ws.syncWorkBmps(); }
+    };
+    void syncWorkBmps();
+    // The progress text, passed on only when it differs from the last one of
+    // the run (the caption would not change).
     void setCaption(const std::string& text);
     std::string lastCaption_;
+    // The finished picture becomes a copy of the original's bitmap (sharing its
+    // store). Returns the old finished pixel block when nothing else used it,
+    // so that the next private copy can be written into it.
+    PixelBlock finishedFromOriginal();
+    // Modes 0-3; Spare, if it has the right size, receives the finished copy.
+    void runPixelRule(int mode, PixelBlock spare);
+    // Mode 4; hands the old finished pixel block to the caller when asked.
+    bool approxFromPoint(PixelBlock* oldFinished);
 };
 
 } // namespace vem

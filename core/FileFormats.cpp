@@ -1,0 +1,89 @@
+#include "FileFormats.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "Bitmap.h"
+#include "Icon.h"
+#include "Metafile.h"
+
+namespace vem {
+
+namespace {
+
+std::string asciiLower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+template <class T>
+std::function<std::unique_ptr<TGraphic>()> maker() {
+    return [] { return std::unique_ptr<TGraphic>(std::make_unique<T>()); };
+}
+
+} // namespace
+
+TFileFormatsList::TFileFormatsList() {
+    // Registration order matters twice: look-ups run from the last row, and
+    // the open dialog lists the kinds from the last row to the first.
+    rows_.push_back({"wmf", "メタファイル", maker<TMetafile>()});
+    rows_.push_back({"emf", "エンハンス メタファイル", maker<TMetafile>()});
+    rows_.push_back({"ico", "アイコン", maker<TIcon>()});
+    rows_.push_back({"bmp", "ビットマップ", maker<TBitmap>()});
+}
+
+const TFileFormatsList& TFileFormatsList::Instance() {
+    static const TFileFormatsList list;
+    return list;
+}
+
+const TFileFormat* TFileFormatsList::Find(const std::string& extension) const {
+    const std::string wanted = asciiLower(extension);
+    for (auto row = rows_.rbegin(); row != rows_.rend(); ++row)
+        if (row->Extension == wanted) return &*row;
+    return nullptr;
+}
+
+std::string TFileFormatsList::FilterText() const {
+    // Each kind alone in F ("description (*.ext)|*.ext", joined by "|"), all
+    // patterns together in P (joined by ";"); with more than one kind the
+    // combined entry goes in front.
+    std::string filter;
+    std::string patterns;
+    int taken = 0;
+    for (auto row = rows_.rbegin(); row != rows_.rend(); ++row, ++taken) {
+        if (taken > 0) {
+            filter += '|';
+            patterns += ';';
+        }
+        filter += row->Description + " (*." + row->Extension + ")|*." + row->Extension;
+        patterns += "*." + row->Extension;
+    }
+    if (taken > 1) filter = "すべてのファイル (" + patterns + ")|" + patterns + "|" + filter;
+    return filter;
+}
+
+std::string ExtractExtension(const std::string& fileName) {
+    const std::size_t slash = fileName.find_last_of('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart) return {};
+    return fileName.substr(dot + 1);
+}
+
+std::string ExpandFileName(const std::string& fileName) {
+    namespace fs = std::filesystem;
+    fs::path path(fileName);
+    if (path.is_relative()) {
+        std::error_code ec;
+        const fs::path cwd = fs::current_path(ec);
+        // Without a current folder (it was removed) the name is all there is.
+        if (ec) return fileName;
+        path = cwd / path;
+    }
+    // "." and ".." are folded away by text alone; links are not followed.
+    return path.lexically_normal().string();
+}
+
+} // namespace vem

@@ -1,0 +1,250 @@
+// Conversion modes 0-3: the finished picture becomes a copy of the original,
+// and every position of the original slot's extent that the mode's rule
+// selects is painted with the background colour.
+//
+// The rules are defined pixel by pixel through Row and SetPixelColor; this
+// loop gives the same pictures, captions and failure states a row at a time:
+// - the finished copy is written row by row while the rows are compared, into
+//   the old finished pixel block when it fits;
+// - every bitmap that the per-pixel reads would pass through Row is prepared
+//   once (which drops saved run-length bytes and zeroes colours used), the
+//   finished one only when something is painted;
+// - a read past the rows or columns of a picture raises the row-range error at
+//   the position where the per-pixel run would have, with the pixels before it
+//   painted; the rest of the finished copy is still filled from the original.
+#include "Workspace.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+
+#include "Errors.h"
+#include "PixelFormat.h"
+
+namespace vem {
+
+namespace {
+
+constexpr int kSlice = 1024;
+
+enum Mode { KeepMatchMode = 0, EraseMatchMode = 1, KeepColorMode = 2, EraseColorMode = 3 };
+
+// Everything of a store but its pixels, as a private copy of it would carry.
+std::shared_ptr<TBitmapImage> headerCopy(const TBitmapImage& s) {
+    auto c = std::make_shared<TBitmapImage>();
+    c->Width = s.Width;
+    c->StoredHeight = s.StoredHeight;
+    c->BitCount = s.BitCount;
+    c->Compression = s.Compression;
+    c->Masks = s.Masks;
+    c->Device = s.Device;
+    c->ColorTable = s.ColorTable;
+    c->XPelsPerMeter = s.XPelsPerMeter;
+    c->YPelsPerMeter = s.YPelsPerMeter;
+    c->ClrUsed = s.ClrUsed;
+    c->ClrImportant = s.ClrImportant;
+    c->SavedFile = s.SavedFile;
+    c->CoreHeader = s.CoreHeader;
+    return c;
+}
+
+bool isPlain24(const TBitmapImage& img) { return !img.Device && img.BitCount == 24 && img.Compression == 0; }
+
+static_assert(std::endian::native == std::endian::little, "24-bit pixels are loaded as little-endian words");
+
+// A 24-bit pixel as B | G << 8 | R << 16; the 4-byte load reads one byte past
+// the pixel, so it is used only where the row goes on.
+inline std::uint32_t load24Word(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v & 0xFFFFFFu;
+}
+inline std::uint32_t load24(const std::uint8_t* p) {
+    return p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16;
+}
+
+// The whole finished row at once for 24-bit pictures: each of the first
+// Count columns is the original's pixel or the background, the rest of the
+// row (and its padding) the original's bytes. O is the original's row (read
+// for the copy, and compared when CompareOriginal); D is null past the
+// finished picture's rows. Returns whether any position was selected.
+template <bool CompareOriginal>
+bool fusedRow24(const std::uint8_t* o, const std::uint8_t* e, std::uint8_t* d, int count, int destWidth,
+                std::size_t stride, std::uint32_t back, std::uint32_t target, bool targetPlain, bool paintOnEqual) {
+    const int n = d ? std::min(count, destWidth) : 0;
+    // Selection as an all-ones mask: patches of differing pixels would make
+    // a branch per pixel unpredictable.
+    const std::uint32_t flip = paintOnEqual ? 0u : ~0u;
+    const std::uint32_t wanted = targetPlain ? target : 0xFFFFFFFFu; // never equals a 24-bit value
+    std::uint32_t selectedAny = 0;
+    int x = 0;
+    for (; x + 1 < n; ++x) {
+        const std::uint32_t a = load24Word(o + 3 * static_cast<std::ptrdiff_t>(x));
+        const std::uint32_t b = load24Word(e + 3 * static_cast<std::ptrdiff_t>(x));
+        const std::uint32_t equal = 0u - static_cast<std::uint32_t>(CompareOriginal ? a == b : b == wanted);
+        const std::uint32_t selected = equal ^ flip;
+        selectedAny |= selected;
+        // Four bytes written; the fourth is overwritten by the next pixel.
+        const std::uint32_t out = (back & selected) | (a & ~selected);
+        std::memcpy(d + 3 * static_cast<std::ptrdiff_t>(x), &out, 4);
+    }
+    bool any = selectedAny != 0;
+    for (; x < count; ++x) {
+        const std::uint32_t b = load24(e + 3 * static_cast<std::ptrdiff_t>(x));
+        const std::uint32_t a = CompareOriginal || x < n ? load24(o + 3 * static_cast<std::ptrdiff_t>(x)) : 0;
+        const bool equal = CompareOriginal ? a == b : targetPlain && b == target;
+        const bool selected = equal == paintOnEqual;
+        any |= selected;
+        if (x < n) {
+            std::uint8_t* w = d + 3 * static_cast<std::ptrdiff_t>(x);
+            const std::uint32_t out = selected ? back : a;
+            w[0] = static_cast<std::uint8_t>(out);
+            w[1] = static_cast<std::uint8_t>(out >> 8);
+            w[2] = static_cast<std::uint8_t>(out >> 16);
+        }
+    }
+    if (d) std::memcpy(d + 3 * static_cast<std::size_t>(n), o + 3 * static_cast<std::size_t>(n), stride - 3 * static_cast<std::size_t>(n));
+    return any;
+}
+
+// One row of a run: columns 0 .. Count-1 of the compared rows (Orig null for
+// modes 2 and 3), painted into Dest (null when the finished picture has no
+// such row) up to DestWidth. Returns whether any position was selected.
+struct RowPainter {
+    TColor target;
+    bool paintOnEqual;
+    const TBitmapImage* orig;
+    const TBitmapImage& edit;
+    const TBitmapImage* dest;
+    std::uint32_t storedBack;
+
+    bool paintAny(const std::uint8_t* o, const std::uint8_t* e, std::uint8_t* d, int count, int destWidth) const {
+        const std::unique_ptr<PixelCodec> oc = orig ? std::make_unique<PixelCodec>(*orig) : nullptr;
+        const PixelCodec ec(edit);
+        const std::unique_ptr<PixelCodec> dc = dest ? std::make_unique<PixelCodec>(*dest) : nullptr;
+        TColor ocol[kSlice], ecol[kSlice];
+        bool any = false;
+        for (int x0 = 0; x0 < count; x0 += kSlice) {
+            const int n = std::min(kSlice, count - x0);
+            ec.DecodeRow(e, x0, n, ecol);
+            if (oc) oc->DecodeRow(o, x0, n, ocol);
+            for (int i = 0; i < n; ++i) {
+                const bool equal = oc ? ocol[i] == ecol[i] : ecol[i] == target;
+                if (equal != paintOnEqual) continue;
+                any = true;
+                if (d && x0 + i < destWidth) dc->Store(d, x0 + i, storedBack);
+            }
+        }
+        return any;
+    }
+};
+
+} // namespace
+
+void TWorkspace::KeepMatch() { runPixelRule(KeepMatchMode, {}); }
+void TWorkspace::EraseMatch() { runPixelRule(EraseMatchMode, {}); }
+void TWorkspace::KeepColorMatch() { runPixelRule(KeepColorMode, {}); }
+void TWorkspace::EraseColorMatch() { runPixelRule(EraseColorMode, {}); }
+
+void TWorkspace::runPixelRule(int mode, PixelBlock spare) {
+    WorkBmpGuard guard{*this};
+    lastCaption_.clear();
+    PixelBlock recycled = finishedFromOriginal();
+    if (recycled.empty()) recycled = std::move(spare);
+    spare.reset();
+
+    const std::int64_t width = Original.Image1.Width(), height = Original.Image1.Height();
+    // No rows: nothing to do. No columns: no position to visit, and no
+    // percentage either (the total would be 0).
+    if (height <= 0 || width <= 0) return;
+
+    TBitmap& finished = Finished.Image1.Picture().AsBitmap();
+    const TBitmap& source = Original.Image1.Picture().AsBitmap();
+    const bool copying = source.Image().HasPixels();
+    if (copying) {
+        auto store = headerCopy(source.Image());
+        const std::size_t bytes = source.Image().Pixels.size();
+        if (recycled.size() != bytes) recycled.reset();
+        store->Pixels = recycled.empty() ? PixelBlock::Uninitialized(bytes) : std::move(recycled);
+        finished.SetImage(std::move(store));
+    }
+    recycled.reset();
+
+    const bool readsOriginal = mode == KeepMatchMode || mode == EraseMatchMode;
+    TBitmap* orig = Original.WorkBmp;
+    TBitmap* edit = Editing.WorkBmp;
+    // The first read of the original (at 0, 0) comes before anything else.
+    if (readsOriginal && orig) orig->PrepareChange();
+    const TBitmapImage& from = source.Image();
+    TBitmapImage& dest = finished.MutableImage();
+    const int destRows = copying ? dest.Height() : 0;
+    const std::size_t stride = static_cast<std::size_t>(dest.Stride());
+    int copied = 0;
+    auto copyRowsBefore = [&](int end) {
+        for (; copied < end; ++copied) std::memcpy(dest.PictureRow(copied), from.PictureRow(copied), stride);
+    };
+
+    // SetPixelColor's stored form of the background colour in the finished depth.
+    const std::uint32_t storedBack = PixelCodec(dest).Encode(ResolveColor(Settings.BackColor));
+    bool painted = false;
+    try {
+        bool editPrepared = false;
+        for (std::int64_t y = 0; y < height; ++y) {
+            const int row = static_cast<int>(y);
+            std::int64_t limit = width;
+            const std::uint8_t* o = nullptr;
+            if (readsOriginal) {
+                if (!orig || y >= orig->Height() || !orig->Image().HasPixels()) RaiseScanLineError();
+                o = orig->Image().PictureRow(row);
+                limit = std::min<std::int64_t>(limit, orig->Width());
+            }
+            if (!editPrepared) {
+                if (!edit) RaiseScanLineError();
+                edit->PrepareChange();
+                editPrepared = true;
+            }
+            if (y >= edit->Height() || !edit->Image().HasPixels()) RaiseScanLineError();
+            const std::uint8_t* e = edit->Image().PictureRow(row);
+            limit = std::min<std::int64_t>(limit, edit->Width());
+
+            const bool destRow = y < destRows;
+            std::uint8_t* d = destRow ? dest.PictureRow(row) : nullptr;
+            const std::uint8_t* src = destRow ? from.PictureRow(row) : nullptr;
+            const int count = static_cast<int>(limit);
+            const bool paintOnEqual = mode == EraseMatchMode || mode == EraseColorMode;
+            const bool fast = isPlain24(edit->Image()) && (!destRow || isPlain24(dest)) && (!o || o == src);
+            bool any;
+            if (fast) {
+                const TColor t = Settings.TargetColor;
+                const std::uint32_t target = GetBValue(t) | GetGValue(t) << 8 | GetRValue(t) << 16;
+                const bool plain = (t & 0xFF000000) == 0;
+                any = o ? fusedRow24<true>(src, e, d, count, dest.Width, stride, storedBack, target, plain, paintOnEqual)
+                        : fusedRow24<false>(src, e, d, count, dest.Width, stride, storedBack, target, plain, paintOnEqual);
+                if (destRow) copied = row + 1;
+            } else {
+                if (destRow) copyRowsBefore(row + 1);
+                const RowPainter painter{Settings.TargetColor, paintOnEqual, o ? &orig->Image() : nullptr,
+                                         edit->Image(), destRow ? &dest : nullptr, storedBack};
+                any = painter.paintAny(o, e, d, count, dest.Width);
+            }
+            if (any && !painted) {
+                // The first SetPixelColor prepares the finished bitmap, which
+                // is private by now: only colours used and saved bytes go.
+                finished.PrepareChange();
+                painted = true;
+            }
+            if (limit < width) RaiseScanLineError();
+            // ((y + 1) * W * 100) div (W * H) is ((y + 1) * 100) div H: no overflow.
+            setCaption(TitleText + std::to_string((y + 1) * 100 / height) + "%");
+        }
+        copyRowsBefore(destRows);
+    } catch (...) {
+        copyRowsBefore(destRows);
+        if (painted) finished.NotifyChanged();
+        throw;
+    }
+    if (painted) finished.NotifyChanged();
+}
+
+} // namespace vem

@@ -1,0 +1,370 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Bitmap.h"
+#include "core/Errors.h"
+#include "core/PixelFormat.h"
+
+namespace vem {
+namespace {
+
+// A W x H bitmap made the way the program makes one: blank, then converted.
+std::unique_ptr<TBitmap> makeBitmap(int w, int h, TPixelDepth depth) {
+    auto b = std::make_unique<TBitmap>();
+    b->SetWidth(w);
+    b->SetHeight(h);
+    if (depth != TPixelDepth::pdDevice) b->SetPixelDepth(depth);
+    return b;
+}
+
+// A store filled by hand, as the file reader fills one.
+std::shared_ptr<TBitmapImage> makeStore(int w, int storedHeight, int bits) {
+    auto img = std::make_shared<TBitmapImage>();
+    img->Width = w;
+    img->StoredHeight = storedHeight;
+    img->BitCount = static_cast<std::uint16_t>(bits);
+    img->Pixels = PixelBlock::Zeroed(img->Stride() * static_cast<std::uint64_t>(img->Height()));
+    return img;
+}
+
+void expectScanLineError(TBitmap& b, int y) {
+    try {
+        b.Row(y);
+        FAIL() << "Row(" << y << ") did not raise";
+    } catch (const EInvalidGraphicOperation& e) {
+        EXPECT_EQ(e.Message, "スキャンライン のインデックスが範囲を越えました");
+    }
+}
+
+TEST(BitmapTest, NewBitmapIsAnEmptyDeviceStore) {
+    TBitmap b;
+    EXPECT_EQ(b.Width(), 0);
+    EXPECT_EQ(b.Height(), 0);
+    EXPECT_TRUE(b.Empty());
+    EXPECT_EQ(b.PixelDepth(), TPixelDepth::pdDevice);
+    EXPECT_EQ(b.Image().BitCount, 0);
+    expectScanLineError(b, 0);
+}
+
+TEST(BitmapTest, SizingANewBitmapGivesWhiteDevicePixels) {
+    TBitmap b;
+    b.SetWidth(3);
+    // Only one dimension: no pixels yet, but the width reads back.
+    EXPECT_EQ(b.Width(), 3);
+    EXPECT_EQ(b.Height(), 0);
+    EXPECT_FALSE(b.Image().HasPixels());
+    expectScanLineError(b, 0);
+    b.Surface().SetPixelColor(0, 0, clRed); // no pixels: nothing to write, no failure
+    b.SetHeight(2);
+    const TBitmapImage& img = b.Image();
+    EXPECT_TRUE(img.Device);
+    EXPECT_EQ(img.BitCount, 32);
+    EXPECT_EQ(img.Compression, 0u);
+    EXPECT_EQ(img.StoredHeight, 2);
+    EXPECT_TRUE(img.ColorTable.empty());
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(b.PixelColor(x, y), clWhite);
+
+    TBitmap flat; // zero width, some height, negative sizes as 0
+    flat.SetWidth(-5);
+    flat.SetHeight(4);
+    EXPECT_EQ(flat.Width(), 0);
+    EXPECT_EQ(flat.Height(), 4);
+    expectScanLineError(flat, 0);
+}
+
+TEST(BitmapTest, OversizedBitmapIsRefusedBeforeAllocating) {
+    TBitmap b;
+    b.SetWidth(1 << 15);
+    try {
+        b.SetHeight(1 << 15); // 2^30 pixels
+        FAIL() << "no error";
+    } catch (const EOutOfMemory& e) {
+        EXPECT_EQ(e.Message, "メモリが足りません");
+    }
+    EXPECT_EQ(b.Height(), 0);
+    EXPECT_FALSE(b.Image().HasPixels());
+}
+
+TEST(BitmapTest, RowAddressesFollowOrientation) {
+    TBitmap up;
+    up.SetImage(makeStore(2, 3, 24));
+    TBitmap down;
+    down.SetImage(makeStore(2, -3, 24));
+    for (int y = 0; y < 3; ++y) {
+        EXPECT_EQ(up.Row(y), up.MutableImage().StoredRow(2 - y)) << y;
+        EXPECT_EQ(down.Row(y), down.MutableImage().StoredRow(y)) << y;
+    }
+    for (TBitmap* b : {&up, &down}) {
+        expectScanLineError(*b, -1);
+        expectScanLineError(*b, 3);
+    }
+}
+
+TEST(BitmapTest, RowPreparesAChangeEvenWhenItFails) {
+    TBitmap a;
+    a.SetImage(makeStore(2, 2, 24));
+    a.MutableImage().ClrUsed = 7;
+    a.MutableImage().SavedFile = {1, 2, 3};
+    TBitmap b;
+    b.AssignFrom(&a);
+    expectScanLineError(b, 9);
+    EXPECT_NE(&a.Image(), &b.Image());
+    EXPECT_EQ(b.Image().ClrUsed, 0u);
+    EXPECT_TRUE(b.Image().SavedFile.empty());
+    EXPECT_EQ(a.Image().ClrUsed, 7u);
+    EXPECT_EQ(a.Image().SavedFile.size(), 3u);
+
+    auto device = makeBitmap(2, 2, TPixelDepth::pdDevice);
+    device->Row(0);
+    const TBitmapImage* store = &device->Image();
+    device->PrepareChange();
+    EXPECT_EQ(&device->Image(), store) << "an unshared store is changed in place";
+    EXPECT_TRUE(device->Image().Converted.empty());
+}
+
+TEST(BitmapTest, DeviceRowIsAConvertedCopyLostAtTheNextChange) {
+    auto b = makeBitmap(2, 2, TPixelDepth::pdDevice);
+    std::uint8_t* row = b->Row(1);
+    EXPECT_EQ(row[0], 255);
+    row[0] = row[1] = row[2] = 0; // only the copy
+    EXPECT_EQ(b->PixelColor(0, 1), clWhite);
+    EXPECT_EQ(b->Row(1)[0], 255);
+    // A write through the surface shows in the next Row.
+    b->Surface().SetPixelColor(1, 1, RGB(10, 20, 30));
+    const std::uint8_t* again = b->Row(1);
+    EXPECT_EQ(again[4], 30);
+    EXPECT_EQ(again[5], 20);
+    EXPECT_EQ(again[6], 10);
+    // Direct engine access writes the real pixels.
+    b->PrepareChange();
+    b->MutableImage().PictureRow(0)[0] = 0; // blue of (0, 0)
+    EXPECT_EQ(b->PixelColor(0, 0), RGB(255, 255, 0));
+}
+
+TEST(BitmapTest, CopiesShareUntilTheFirstChangeAndStayIndependent) {
+    auto a = makeBitmap(4, 3, TPixelDepth::pd24Bit);
+    TBitmap b;
+    b.AssignFrom(a.get());
+    EXPECT_EQ(&a->Image(), &b.Image()) << "a copy must not copy pixels";
+    auto view = b.SharedImage();
+
+    b.Surface().SetPixelColor(1, 1, clRed);
+    EXPECT_EQ(b.PixelColor(1, 1), clRed);
+    EXPECT_EQ(a->PixelColor(1, 1), clWhite);
+    EXPECT_EQ(view->PictureRow(1)[5], 255) << "a shared view keeps the old pixels";
+
+    TBitmap c;
+    c.AssignFrom(a.get());
+    a->Row(2)[0] = 0; // writes through Row of a non-device bitmap are real
+    EXPECT_EQ(a->PixelColor(0, 2), RGB(255, 255, 0));
+    EXPECT_EQ(c.PixelColor(0, 2), clWhite);
+
+    c.AssignFrom(static_cast<const TBitmap*>(nullptr));
+    EXPECT_EQ(c.Width(), 0);
+    EXPECT_EQ(c.PixelDepth(), TPixelDepth::pdDevice);
+}
+
+TEST(BitmapTest, SetPixelColorStoresBytesAndIgnoresOutsidePositions) {
+    auto b = makeBitmap(5, 2, TPixelDepth::pd24Bit);
+    int changes = 0;
+    b->OnChange = [&] { ++changes; };
+    b->Surface().SetPixelColor(3, 1, RGB(10, 20, 30));
+    const std::uint8_t* row = b->Row(1);
+    EXPECT_EQ(row[9], 30);
+    EXPECT_EQ(row[10], 20);
+    EXPECT_EQ(row[11], 10);
+    EXPECT_EQ(b->PixelColor(3, 1), RGB(10, 20, 30));
+    EXPECT_EQ(changes, 1);
+
+    const auto before = std::vector<std::uint8_t>(b->Image().Pixels.data(),
+                                                  b->Image().Pixels.data() + b->Image().Pixels.size());
+    for (auto [x, y] : {std::pair{-1, 0}, {5, 0}, {0, -1}, {0, 2}}) b->Surface().SetPixelColor(x, y, clBlack);
+    EXPECT_EQ(0, std::memcmp(before.data(), b->Image().Pixels.data(), before.size()));
+    // A system colour is written as the RGB value it stands for.
+    b->Surface().SetPixelColor(0, 0, clBtnFace);
+    EXPECT_EQ(b->PixelColor(0, 0), ResolveColor(clBtnFace));
+}
+
+TEST(BitmapTest, DrawRectangleIsClipped) {
+    auto b = makeBitmap(8, 8, TPixelDepth::pd24Bit);
+    b->Surface().SetBrushColor(RGB(0, 0, 255));
+    b->Surface().DrawRectangle(-3, -3, 4, 5); // left and top outline outside
+    EXPECT_EQ(b->PixelColor(0, 0), RGB(0, 0, 255));
+    EXPECT_EQ(b->PixelColor(3, 0), clBlack);
+    EXPECT_EQ(b->PixelColor(0, 4), clBlack);
+    EXPECT_EQ(b->PixelColor(4, 0), clWhite);
+    EXPECT_EQ(b->PixelColor(0, 5), clWhite);
+    b->Surface().DrawRectangle(6, 6, 20, 20); // right and bottom outline outside
+    EXPECT_EQ(b->PixelColor(6, 6), clBlack);
+    EXPECT_EQ(b->PixelColor(7, 7), RGB(0, 0, 255));
+    b->Surface().DrawRectangle(5, 5, 5, 9); // empty: nothing drawn
+    EXPECT_EQ(b->PixelColor(5, 5), clWhite);
+}
+
+struct DepthCase {
+    int bits;
+    std::uint32_t compression;
+    std::array<std::uint32_t, 3> masks;
+    bool device;
+    TPixelDepth expected;
+};
+
+class DepthOfStore : public ::testing::TestWithParam<DepthCase> {};
+
+TEST_P(DepthOfStore, ReadsAsTheTableSays) {
+    const DepthCase& c = GetParam();
+    TBitmapImage img;
+    img.BitCount = static_cast<std::uint16_t>(c.bits);
+    img.Compression = c.compression;
+    img.Masks = c.masks;
+    img.Device = c.device;
+    EXPECT_EQ(img.Depth(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DepthOfStore,
+    ::testing::Values(DepthCase{0, 0, {}, false, TPixelDepth::pdDevice},
+                      DepthCase{32, 0, {}, true, TPixelDepth::pdDevice},
+                      DepthCase{1, 0, {}, false, TPixelDepth::pd1Bit},
+                      DepthCase{4, 0, {}, false, TPixelDepth::pd4Bit},
+                      DepthCase{8, 0, {}, false, TPixelDepth::pd8Bit},
+                      DepthCase{16, 0, {}, false, TPixelDepth::pd15Bit},
+                      DepthCase{16, 3, {0xF800, 0x07E0, 0x001F}, false, TPixelDepth::pd16Bit},
+                      DepthCase{16, 3, {0x7C00, 0x03E0, 0x001F}, false, TPixelDepth::pdCustom},
+                      DepthCase{24, 0, {}, false, TPixelDepth::pd24Bit},
+                      DepthCase{32, 0, {}, false, TPixelDepth::pd32Bit},
+                      DepthCase{32, 3, {0xFF0000, 0xFF00, 0xFF}, false, TPixelDepth::pdCustom},
+                      DepthCase{2, 0, {}, false, TPixelDepth::pdCustom},
+                      DepthCase{64, 0, {}, false, TPixelDepth::pdCustom}));
+
+TEST(BitmapDepthTest, SameDepthMakesNoCopyAndCustomIsRefused) {
+    auto a = makeBitmap(3, 3, TPixelDepth::pd8Bit);
+    TBitmap b;
+    b.AssignFrom(a.get());
+    b.SetPixelDepth(TPixelDepth::pd8Bit);
+    EXPECT_EQ(&a->Image(), &b.Image());
+    try {
+        b.SetPixelDepth(TPixelDepth::pdCustom);
+        FAIL() << "no error";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "画像フォーマットが不正です");
+    }
+    EXPECT_EQ(&a->Image(), &b.Image());
+}
+
+TEST(BitmapDepthTest, WhiteDeviceBitmapTo24BitIsAllWhiteBytes) {
+    auto b = makeBitmap(5, 3, TPixelDepth::pdDevice);
+    b->SetPixelDepth(TPixelDepth::pd24Bit);
+    const TBitmapImage& img = b->Image();
+    EXPECT_EQ(b->PixelDepth(), TPixelDepth::pd24Bit);
+    EXPECT_FALSE(img.Device);
+    EXPECT_EQ(img.StoredHeight, 3);
+    EXPECT_EQ(img.Stride(), 16u);
+    for (int y = 0; y < 3; ++y) {
+        const std::uint8_t* row = b->Row(y);
+        for (int i = 0; i < 15; ++i) ASSERT_EQ(row[i], 255) << y << ":" << i;
+    }
+}
+
+TEST(BitmapDepthTest, ConversionResetsFileDataAndKeepsTheCoreFlag) {
+    auto store = makeStore(3, -2, 24);
+    store->XPelsPerMeter = 2835;
+    store->ClrUsed = 4;
+    store->CoreHeader = true;
+    store->ColorTable.resize(4);
+    store->PictureRow(0)[0] = 77; // blue of the top-left pixel
+    TBitmap b;
+    b.SetImage(store);
+    b.SetPixelDepth(TPixelDepth::pd32Bit);
+    const TBitmapImage& img = b.Image();
+    EXPECT_EQ(img.StoredHeight, 2) << "conversions are bottom-up";
+    EXPECT_EQ(img.XPelsPerMeter, 0);
+    EXPECT_EQ(img.ClrUsed, 0u);
+    EXPECT_TRUE(img.CoreHeader);
+    EXPECT_TRUE(img.ColorTable.empty());
+    EXPECT_EQ(b.PixelColor(0, 0), RGB(0, 0, 77));
+    EXPECT_EQ(img.PictureRow(0)[0], 77);
+}
+
+// Colours each depth holds exactly: black, white and the primaries are in the
+// VGA and halftone tables and have full or empty channels.
+class DepthRoundTrip : public ::testing::TestWithParam<TPixelDepth> {};
+
+TEST_P(DepthRoundTrip, KeepsExactColoursThroughConversionAndBack) {
+    const TColor colours[] = {clBlack, clWhite, RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0)};
+    const int w = 13, h = 3; // odd width: sub-byte rows end inside a byte
+    auto b = makeBitmap(w, h, TPixelDepth::pd24Bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) b->Surface().SetPixelColor(x, y, colours[(x + y) % 6]);
+    b->SetPixelDepth(GetParam());
+    EXPECT_EQ(b->PixelDepth(), GetParam());
+    EXPECT_EQ(b->Image().Stride(), RowStride(w, b->Image().BitCount));
+    b->SetPixelDepth(TPixelDepth::pd24Bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            TColor want = colours[(x + y) % 6];
+            // In black and white the nearest of a colour with two full channels is white.
+            if (GetParam() == TPixelDepth::pd1Bit) want = want == clWhite || want == RGB(255, 255, 0) ? clWhite : clBlack;
+            ASSERT_EQ(b->PixelColor(x, y), want) << x << "," << y;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, DepthRoundTrip,
+                         ::testing::Values(TPixelDepth::pdDevice, TPixelDepth::pd1Bit, TPixelDepth::pd4Bit,
+                                           TPixelDepth::pd8Bit, TPixelDepth::pd15Bit, TPixelDepth::pd16Bit,
+                                           TPixelDepth::pd32Bit),
+                         [](const auto& info) { return std::string(PixelDepthName(info.param)); });
+
+class SizingKeepsPixels : public ::testing::TestWithParam<TPixelDepth> {};
+
+TEST_P(SizingKeepsPixels, OverlapKeptNewAreaFilled) {
+    auto b = makeBitmap(3, 2, GetParam());
+    b->Surface().SetPixelColor(2, 0, clBlack);
+    b->Surface().SetPixelColor(0, 1, clBlack);
+    b->SetWidth(11);
+    b->SetHeight(4);
+    EXPECT_EQ(b->PixelDepth(), GetParam());
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 11; ++x) {
+            const bool black = (x == 2 && y == 0) || (x == 0 && y == 1);
+            ASSERT_EQ(b->PixelColor(x, y), black ? clBlack : clWhite) << x << "," << y;
+        }
+    b->SetWidth(1);
+    EXPECT_EQ(b->PixelColor(0, 1), clBlack);
+    EXPECT_EQ(b->PixelColor(0, 0), clWhite);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, SizingKeepsPixels,
+                         ::testing::Values(TPixelDepth::pdDevice, TPixelDepth::pd1Bit, TPixelDepth::pd4Bit,
+                                           TPixelDepth::pd24Bit, TPixelDepth::pd16Bit),
+                         [](const auto& info) { return std::string(PixelDepthName(info.param)); });
+
+TEST(BitmapSizingTest, NewAreaTakesTheBrushOnceThereIsASurface) {
+    auto b = makeBitmap(2, 2, TPixelDepth::pd24Bit);
+    b->Surface().SetBrushColor(RGB(0, 128, 0));
+    b->SetHeight(3);
+    EXPECT_EQ(b->PixelColor(1, 1), clWhite);
+    EXPECT_EQ(b->PixelColor(1, 2), RGB(0, 128, 0));
+}
+
+TEST(BitmapTest, PixelColorReadsThroughTheDepthAndChecksBounds) {
+    auto store = makeStore(3, 1, 8);
+    store->ColorTable = {{1, 2, 3, 0}, {4, 5, 6, 0}};
+    store->PictureRow(0)[1] = 1;
+    store->PictureRow(0)[2] = 200; // past the table
+    TBitmap b;
+    b.SetImage(store);
+    EXPECT_EQ(b.PixelColor(0, 0), RGB(3, 2, 1));
+    EXPECT_EQ(b.PixelColor(1, 0), RGB(6, 5, 4));
+    EXPECT_EQ(b.PixelColor(2, 0), clBlack);
+    for (auto [x, y] : {std::pair{-1, 0}, {3, 0}, {0, -1}, {0, 1}})
+        EXPECT_THROW(b.PixelColor(x, y), EInvalidGraphicOperation) << x << "," << y;
+}
+
+} // namespace
+} // namespace vem
