@@ -77,15 +77,34 @@ bool fusedRow24(const std::uint8_t* o, const std::uint8_t* e, std::uint8_t* d, i
     // a branch per pixel unpredictable.
     const std::uint32_t flip = paintOnEqual ? 0u : ~0u;
     const std::uint32_t wanted = targetPlain ? target : 0xFFFFFFFFu; // never equals a 24-bit value
-    std::uint32_t selectedAny = 0;
+    std::uint64_t selectedAny = 0;
     int x = 0;
+    // Two pixels (six bytes) per step through eight-byte words; the two extra
+    // bytes written are overwritten by the next step.
+    {
+        constexpr std::uint64_t low = 0xFFFFFF, high = low << 24;
+        const std::uint64_t flip2 = flip ? low | high : 0;
+        const std::uint64_t back2 = back | std::uint64_t(back) << 24;
+        const std::uint64_t wanted2 = wanted | std::uint64_t(wanted) << 24;
+        for (; x + 2 < n; x += 2) {
+            std::uint64_t a, b;
+            std::memcpy(&a, o + 3 * static_cast<std::ptrdiff_t>(x), 8);
+            std::memcpy(&b, e + 3 * static_cast<std::ptrdiff_t>(x), 8);
+            const std::uint64_t diff = CompareOriginal ? a ^ b : (b & (low | high)) ^ wanted2;
+            const std::uint64_t equal = ((0 - static_cast<std::uint64_t>((diff & low) == 0)) & low) |
+                                        ((0 - static_cast<std::uint64_t>((diff & high) == 0)) & high);
+            const std::uint64_t selected = equal ^ flip2;
+            selectedAny |= selected;
+            const std::uint64_t out = (back2 & selected) | (a & ~selected);
+            std::memcpy(d + 3 * static_cast<std::ptrdiff_t>(x), &out, 8);
+        }
+    }
     for (; x + 1 < n; ++x) {
         const std::uint32_t a = load24Word(o + 3 * static_cast<std::ptrdiff_t>(x));
         const std::uint32_t b = load24Word(e + 3 * static_cast<std::ptrdiff_t>(x));
         const std::uint32_t equal = 0u - static_cast<std::uint32_t>(CompareOriginal ? a == b : b == wanted);
         const std::uint32_t selected = equal ^ flip;
         selectedAny |= selected;
-        // Four bytes written; the fourth is overwritten by the next pixel.
         const std::uint32_t out = (back & selected) | (a & ~selected);
         std::memcpy(d + 3 * static_cast<std::ptrdiff_t>(x), &out, 4);
     }
