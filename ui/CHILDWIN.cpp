@@ -1,0 +1,175 @@
+#include "CHILDWIN.h"
+
+#include <QCloseEvent>
+#include <QMouseEvent>
+#include <QApplication>
+#include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QStyleOptionTitleBar>
+#include <QtMath>
+
+#include "ErrorDisplay.h"
+#include "MAIN.h"
+#include "PictureImage.h"
+
+namespace {
+
+// The window's client area: button-face background, as large as the picture
+// control it holds, so the frame can size itself around it.
+class TClientArea : public QWidget {
+public:
+    explicit TClientArea(QWidget* parent) : QWidget(parent) {
+        setAutoFillBackground(true);
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+        setPalette(pal);
+    }
+    QSize sizeHint() const override {
+        const QWidget* image = findChild<QWidget*>(QStringLiteral("Image1"), Qt::FindDirectChildrenOnly);
+        return image ? image->size() : QSize(1, 1);
+    }
+    QSize minimumSizeHint() const override { return QSize(0, 0); }
+};
+
+// Qt's MDI windows have no tool-window frame of their own: this style makes
+// their title bar show the caption (in the small caption font) and the close
+// box only. Qt draws the close box only with the system-menu hint, so the
+// system-menu icon is left out here instead.
+class TToolWindowStyle : public QProxyStyle {
+public:
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                         const QWidget* widget) const override {
+        QRect r = QProxyStyle::subControlRect(control, option, sub, widget);
+        if (control == CC_TitleBar && sub == SC_TitleBarSysMenu) return QRect();
+        if (control == CC_TitleBar && sub == SC_TitleBarLabel && r.isValid()) r.setLeft(option->rect.left() + 4);
+        return r;
+    }
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        if (control == CC_TitleBar) {
+            if (const auto* bar = qstyleoption_cast<const QStyleOptionTitleBar*>(option)) {
+                QStyleOptionTitleBar thin(*bar);
+                thin.subControls &= ~SC_TitleBarSysMenu;
+                QProxyStyle::drawComplexControl(control, &thin, painter, widget);
+                return;
+            }
+        }
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+    }
+};
+
+// One style for all image windows, living as long as the application, so no
+// window can outlive the style it draws with.
+QStyle* toolWindowStyle() {
+    static QPointer<TToolWindowStyle> style;
+    if (!style) {
+        style = new TToolWindowStyle;
+        style->setParent(qApp);
+    }
+    return style;
+}
+
+} // namespace
+
+TImageControl::TImageControl(TMDIChild* owner, const vem::TImage& image, QWidget* parent)
+    : QWidget(parent), owner_(owner), image_(image) {
+    setObjectName(QStringLiteral("Image1"));
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setFixedSize(image.Width(), image.Height());
+}
+
+void TImageControl::PictureChanged() {
+    stale_ = true;
+    update();
+}
+
+const QImage& TImageControl::Shown() {
+    if (stale_) {
+        shown_ = vemui::PictureToQImage(image_.Picture());
+        stale_ = false;
+    }
+    return shown_;
+}
+
+void TImageControl::paintEvent(QPaintEvent*) {
+    const QImage& picture = Shown();
+    if (picture.isNull()) return;
+    QPainter painter(this);
+    painter.drawImage(0, 0, picture);
+}
+
+void TImageControl::mousePressEvent(QMouseEvent* event) { press(event); }
+
+void TImageControl::mouseDoubleClickEvent(QMouseEvent* event) { press(event); }
+
+void TImageControl::press(QMouseEvent* event) {
+    event->accept();
+    // Rounded down, never to nearest: on a scaled screen a press on the last
+    // column must not name the column past the picture.
+    const QPointF pos = event->position();
+    const int x = qFloor(pos.x());
+    const int y = qFloor(pos.y());
+    const Qt::MouseButton button = event->button();
+    vemui::Guarded([&] { owner_->Image1MouseDown(button, x, y); });
+}
+
+TMDIChild::TMDIChild(TMainForm* owner, vem::TImageSlot& slot)
+    : QMdiSubWindow(nullptr), owner_(owner), slot_(slot) {
+    client_ = new TClientArea(this);
+    image1_ = new TImageControl(this, slot.Image1, client_);
+    image1_->move(0, 0);
+    setWidget(client_);
+    setWindowTitle(QString::fromStdString(slot.Caption()));
+    slot_.Image1.OnChange = [this] { imageChanged(); };
+    slot_.OnCaptionChange = [this] { captionChanged(); };
+    owner->AddImageWindow(this);
+    // A tool window: thin title bar with the close box only.
+    setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setStyle(toolWindowStyle());
+    fitToContent();
+}
+
+TMDIChild::~TMDIChild() {
+    slot_.Image1.OnChange = nullptr;
+    slot_.OnCaptionChange = nullptr;
+}
+
+QString TMDIChild::KindName() const { return QStringLiteral("avrav"); }
+
+QSize TMDIChild::ClientSize() const { return QSize(slot_.Image1.Width(), slot_.Image1.Height()); }
+
+void TMDIChild::Image1MouseDown(Qt::MouseButton button, int x, int y) { owner_->PictureMouseDown(*this, button, x, y); }
+
+void TMDIChild::closeEvent(QCloseEvent* event) {
+    // The slot must live as long as the main window, so the window only
+    // hides; the window list of the main window brings it back.
+    event->ignore();
+    hide();
+}
+
+void TMDIChild::changeEvent(QEvent* event) {
+    QMdiSubWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && fitPending_ && !isMinimized() && !isMaximized()) fitToContent();
+}
+
+void TMDIChild::imageChanged() {
+    image1_->PictureChanged();
+    const QSize extent = ClientSize();
+    if (image1_->size() != extent) {
+        image1_->setFixedSize(extent);
+        fitToContent();
+    }
+}
+
+void TMDIChild::captionChanged() { setWindowTitle(QString::fromStdString(slot_.Caption())); }
+
+void TMDIChild::fitToContent() {
+    if (isMinimized() || isMaximized()) {
+        fitPending_ = true;
+        return;
+    }
+    fitPending_ = false;
+    client_->updateGeometry();
+    resize(sizeHint());
+}

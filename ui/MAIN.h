@@ -1,0 +1,167 @@
+// The main window: the MDI frame holding the three image windows, its tool
+// bar, menus and actions, and the commands they run on the workspace.
+#pragma once
+
+#include <string>
+
+#include <QMainWindow>
+#include <QString>
+#include <QVector>
+
+#include "core/Workspace.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QFrame;
+class QMdiArea;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+class TMDIChild;
+
+namespace vemui {
+class TImageList;
+class TAboutBox;
+} // namespace vemui
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The slots and the settings. Declared before the controls' pointers so
+    // that it exists before any image window refers to it.
+    vem::TWorkspace Workspace;
+
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* File1 = nullptr;
+    QMenu* Window1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* FileExitItem = nullptr;
+    QAction* WindowCascadeItem = nullptr;
+    QAction* WindowTileItem = nullptr;
+    QAction* WindowArrangeItem = nullptr;
+    QAction* WindowMinimizeItem = nullptr;
+    QObject* ActionList1 = nullptr;
+    QAction* EditCut1 = nullptr;
+    QAction* EditCopy1 = nullptr;
+    QAction* EditPaste1 = nullptr;
+    QAction* FileNew1 = nullptr;
+    QAction* FileSave1 = nullptr;
+    QAction* FileExit1 = nullptr;
+    QAction* FileOpen1 = nullptr;
+    QAction* FileSaveAs1 = nullptr;
+    QAction* WindowCascade1 = nullptr;
+    QAction* WindowTileHorizontal1 = nullptr;
+    QAction* WindowArrangeAll1 = nullptr;
+    QAction* WindowMinimizeAll1 = nullptr;
+    QAction* HelpAbout1 = nullptr;
+    QAction* FileClose1 = nullptr;
+    QAction* WindowTileVertical1 = nullptr;
+    QAction* WindowTileItem2 = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QFrame* ToolButton3 = nullptr;
+    QToolButton* ToolButton8 = nullptr;
+    QToolButton* ToolButton10 = nullptr;
+    QToolButton* ToolButton11 = nullptr;
+    vemui::TImageList* ImageList1 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QFrame* ToolButton4 = nullptr;
+    QToolButton* ToolButton2 = nullptr;
+    QFrame* ToolButton5 = nullptr;
+    QToolButton* ToolButton12 = nullptr;
+    QFileDialog* SaveDialog = nullptr;
+    QAction* N2 = nullptr;
+    QMenu* N3 = nullptr;
+    QAction* N4 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QPushButton* Button3 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
+    QMdiArea* MdiArea = nullptr;
+
+    // The tool bar's controls from left to right, separators included: the
+    // positions that N2Click and N4Click count.
+    QVector<QWidget*> ToolBarControls;
+
+    // --- Handlers ---
+    void FormCreate();
+    void FileOpen1Execute();
+    void FileExit1Execute();
+    void HelpAbout1Execute();
+    void ToolButton12Click();
+    void ToolButton2Click();
+    void N2Click();
+    void N4Click();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void CheckBox1Click();
+
+    // 1: original and finished, 2: editing, anything else: nothing.
+    void LoadByTarget(int target, const QString& fileName);
+    // The open command's target: ComboBox1's selected entry plus 1, or 0 when
+    // the edited text names no entry.
+    int OpenTarget() const;
+
+    // --- Window commands ---
+    void CascadeWindows();
+    // Full-width bands stacked top to bottom.
+    void TileHorizontal();
+    // Full-height bands side by side.
+    void TileVertical();
+    void MinimizeAll();
+    // Minimised windows in rows along the bottom of the client area.
+    void ArrangeIcons();
+    // Rebuilds the window list below the items of "ウィンドウ(&W)".
+    void UpdateWindowList();
+
+    // --- For the image windows ---
+    // Called by TMDIChild's constructor: the window joins the MDI area.
+    void AddImageWindow(TMDIChild* child);
+    // The image windows in creation order.
+    const QVector<TMDIChild*>& ImageWindows() const { return children_; }
+    // A press on window W's picture at picture pixel (X, Y).
+    void PictureMouseDown(TMDIChild& w, Qt::MouseButton button, int x, int y);
+
+private:
+    QVector<TMDIChild*> children_;
+    QVector<QAction*> windowListItems_;
+    QString lastOpenName_;
+
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createMdiArea();
+    QAction* newAction(const char* name, const QString& category, const QString& caption, int glyph,
+                       const QString& hint);
+    QAction* newItem(QMenu* menu, const char* name, QAction* boundTo);
+    QToolButton* newGlyphButton(QWidget* bar, const char* name, int left);
+    QFrame* newSeparator(QWidget* bar, const char* name, int left, int width);
+    void clickToolBarControl(int position);
+    void saveSlot(vem::TImageSlot& slot);
+    TMDIChild* windowOf(const vem::TImageSlot& slot) const;
+    void tile(Qt::Orientation bands);
+    QVector<TMDIChild*> arrangeable() const;
+};
+
+// The Qt file-dialog filter for a filter text of "description|patterns|..."
+// pairs with ";"-separated patterns.
+QString QtFilterFromFilterText(const std::string& filterText);
+
+// The program's forms, reachable from everywhere while the program runs.
+extern TMainForm* MainForm;
+extern vemui::TAboutBox* AboutBox;
+
+// Start-up in the program's order: MainForm, the hidden AboutBox, then
+// MDIChild1..3, each visible and empty. Destroy undoes it (tests create the
+// forms afresh for each case).
+void CreateApplicationForms();
+void DestroyApplicationForms();

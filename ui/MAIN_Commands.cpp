@@ -1,0 +1,166 @@
+// The main window's commands: files, copies, the conversion command and the
+// pointer picking, and the start-up of the program's forms.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QStringList>
+#include <QToolButton>
+
+#include "CHILDWIN.h"
+#include "MAIN.h"
+#include "Unit1.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "Unit5.h"
+#include "about.h"
+#include "core/FileFormats.h"
+
+TMainForm* MainForm = nullptr;
+vemui::TAboutBox* AboutBox = nullptr;
+
+namespace {
+
+// Qt's file names are UTF-8 on this platform, as are the core's.
+std::string localName(const QString& fileName) { return fileName.toUtf8().toStdString(); }
+
+} // namespace
+
+QString QtFilterFromFilterText(const std::string& filterText) {
+    // "description|*.a;*.b|..." becomes "description (*.a *.b);;...": Qt reads
+    // the patterns from the last parentheses and splits them at spaces, so a
+    // description that already names its patterns gets them space-separated.
+    const QStringList parts = QString::fromStdString(filterText).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        patterns = patterns.simplified();
+        const qsizetype open = description.lastIndexOf(QLatin1Char('('));
+        if (open >= 0 && description.endsWith(QLatin1Char(')'))) description.truncate(open);
+        description = description.trimmed();
+        filters << (description.isEmpty() ? patterns : description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+int TMainForm::OpenTarget() const {
+    // An edited text that is not the selected entry's leaves no entry selected.
+    const int index = ComboBox1->currentIndex();
+    if (index < 0 || ComboBox1->currentText() != ComboBox1->itemText(index)) return 0;
+    return index + 1;
+}
+
+void TMainForm::FileOpen1Execute() {
+    const QString filter = QtFilterFromFilterText(vem::TFileFormatsList::Instance().FilterText());
+    const QString name =
+        QFileDialog::getOpenFileName(this, QString(), lastOpenName_, filter, nullptr, QFileDialog::DontUseNativeDialog);
+    if (name.isEmpty()) return;
+    lastOpenName_ = name;
+    LoadByTarget(OpenTarget(), name);
+}
+
+void TMainForm::LoadByTarget(int target, const QString& fileName) { Workspace.LoadByTarget(target, localName(fileName)); }
+
+void TMainForm::FileExit1Execute() { close(); }
+
+void TMainForm::HelpAbout1Execute() {
+    if (AboutBox) AboutBox->exec();
+}
+
+void TMainForm::saveSlot(vem::TImageSlot& slot) {
+    if (!SaveDialog) {
+        // One dialog for both save commands, so it proposes the last name chosen.
+        SaveDialog = new QFileDialog(this);
+        SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
+        SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog->setFileMode(QFileDialog::AnyFile);
+        SaveDialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    }
+    if (SaveDialog->exec() != QDialog::Accepted) return;
+    const QStringList chosen = SaveDialog->selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty()) return;
+    SaveDialog->selectFile(chosen.first());
+    Workspace.SaveSlot(slot, localName(chosen.first()));
+}
+
+void TMainForm::ToolButton12Click() { saveSlot(Workspace.Finished); }
+
+void TMainForm::Button1Click() { saveSlot(Workspace.Editing); }
+
+void TMainForm::Button2Click() { Workspace.CopyOriginalToEditing(); }
+
+void TMainForm::Button3Click() { Workspace.CopyFinishedToOriginal(); }
+
+void TMainForm::clickToolBarControl(int position) {
+    if (position < 0 || position >= ToolBarControls.size()) return;
+    if (auto* button = qobject_cast<QAbstractButton*>(ToolBarControls[position])) button->click();
+}
+
+void TMainForm::N2Click() { clickToolBarControl(2); }
+
+void TMainForm::N4Click() { clickToolBarControl(8); }
+
+void TMainForm::CheckBox1Click() {
+    if (CheckBox1->isChecked()) {
+        CheckBox2->setEnabled(true);
+    } else {
+        CheckBox2->setEnabled(false);
+        CheckBox2->setChecked(false);
+    }
+}
+
+void TMainForm::ToolButton2Click() {
+    vemui::TOKRightDlg dialog(Workspace.Settings, this);
+    if (dialog.exec() != 1) return;
+    Workspace.RunConversion();
+    // Visible, but a minimised window stays minimised and is not activated.
+    if (TMDIChild* finished = windowOf(Workspace.Finished)) finished->setVisible(true);
+}
+
+void TMainForm::PictureMouseDown(TMDIChild& w, Qt::MouseButton button, int x, int y) {
+    vem::TImageSlot& slot = w.Slot();
+    switch (button) {
+    case Qt::LeftButton:
+        Workspace.Image1MouseDown(slot, vem::TMouseButton::mbLeft, x, y, CheckBox1->isChecked(), false);
+        break;
+    case Qt::RightButton:
+        if (!CheckBox1->isChecked()) return;
+        // The result goes back through the two buttons, exactly as the user's
+        // clicks on them would.
+        if (Workspace.EraseGesture(slot, x, y, false) && CheckBox2->isChecked()) {
+            Button3->click();
+            Button2->click();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void CreateApplicationForms() {
+    // The image windows' captions use the small caption font.
+    QFont caption = QApplication::font("QMdiSubWindowTitleBar");
+    caption.setPixelSize(11);
+    QApplication::setFont(caption, "QMdiSubWindowTitleBar");
+    MainForm = new TMainForm();
+    AboutBox = new vemui::TAboutBox(MainForm);
+    AboutBox->hide();
+    MDIChild1 = new TMDIChild1(MainForm);
+    MDIChild1->show();
+    MDIChild2 = new TMDIChild2(MainForm);
+    MDIChild2->show();
+    MDIChild3 = new TMDIChild3(MainForm);
+    MDIChild3->show();
+}
+
+void DestroyApplicationForms() {
+    MDIChild1 = nullptr;
+    MDIChild2 = nullptr;
+    MDIChild3 = nullptr;
+    AboutBox = nullptr;
+    delete MainForm;
+    MainForm = nullptr;
+}

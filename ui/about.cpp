@@ -1,0 +1,59 @@
+#include "about.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+#include "Application.h"
+
+namespace vemui {
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const char* name, const char* text, int left, int top) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+TAboutBox::TAboutBox(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QString::fromUtf8("バージョン情報"));
+    setFont(QFont(QString::fromUtf8(FormFontFamily)));
+    setFixedSize(252, 184);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setGeometry(8, 8, 236, 137);
+
+    // The picture stays empty: the program has no icon of its own to show.
+    ProgramIcon = new QLabel(Panel1);
+    ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
+    ProgramIcon->setGeometry(8, 8, 65, 57);
+
+    ProductName = makeLabel(Panel1, "ProductName", "製品名", 88, 16);
+    Version = makeLabel(Panel1, "Version", "バージョン", 88, 40);
+    Copyright = makeLabel(Panel1, "Copyright", "著作権表記", 8, 80);
+    Comments = makeLabel(Panel1, "Comments", "コメント", 8, 104);
+    Comments->setWordWrap(true);
+    Comments->setGeometry(8, 104, 220, 25);
+
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setGeometry(88, 152, 75, 25);
+    OKButton->setDefault(true);
+    connect(OKButton, &QPushButton::clicked, this, [this] { done(1); });
+
+    if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+}
+
+} // namespace vemui
