@@ -32,10 +32,13 @@ public:
             step_ = -stride;
         }
     }
-    std::uint32_t at(int x, int y) const {
-        const std::uint8_t* p = base_ + y * step_ + 3 * static_cast<std::ptrdiff_t>(x);
+    const std::uint8_t* row(int y) const { return base_ + y * step_; }
+    std::uint32_t at(const std::uint8_t* row, int x) const {
+        const std::uint8_t* p = row + 3 * static_cast<std::ptrdiff_t>(x);
         return p[2] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[0]) << 16;
     }
+    std::uint32_t at(int x, int y) const { return at(row(y), x); }
+    void prefetch(int x, int y) const { __builtin_prefetch(base_ + y * step_ + 3 * static_cast<std::ptrdiff_t>(x)); }
 
 private:
     const std::uint8_t* base_;
@@ -46,7 +49,10 @@ private:
 class CodecSource {
 public:
     explicit CodecSource(const TBitmapImage& img) : img_(img), codec_(img) {}
-    std::uint32_t at(int x, int y) const { return static_cast<std::uint32_t>(codec_.Decode(img_.PictureRow(y), x)); }
+    const std::uint8_t* row(int y) const { return img_.PictureRow(y); }
+    std::uint32_t at(const std::uint8_t* row, int x) const { return static_cast<std::uint32_t>(codec_.Decode(row, x)); }
+    std::uint32_t at(int x, int y) const { return at(row(y), x); }
+    void prefetch(int, int) const {}
 
 private:
     const TBitmapImage& img_;
@@ -163,56 +169,123 @@ void TForm3::FloodFill() {
 
 // --- The span fill ---------------------------------------------------------
 
-namespace {
-struct Criterion {
-    int minR, maxR, minG, maxG, minB, maxB, approx;
+// The two tests as unsigned range checks, one comparison per channel.
+struct TForm3::Criterion {
+    unsigned min[3], span[3]; // channel in range when (v - min) <= span, unsigned
+    unsigned bias, limit;      // step allowed when (v - cur + bias) <= limit, unsigned
     bool inRange(std::uint32_t c) const {
-        const int r = red(c), g = green(c), b = blue(c);
-        return r >= minR && r <= maxR && g >= minG && g <= maxG && b >= minB && b <= maxB;
+        return static_cast<unsigned>(red(c)) - min[0] <= span[0] && static_cast<unsigned>(green(c)) - min[1] <= span[1] &&
+               static_cast<unsigned>(blue(c)) - min[2] <= span[2];
     }
     // Rint(cur - A) <= v <= Rint(cur + A) on every channel is |v - cur| <= A
     // for A >= 0, and holds for no value when A < 0.
     bool near(std::uint32_t c, std::uint32_t cur) const {
-        return std::abs(red(c) - red(cur)) <= approx && std::abs(green(c) - green(cur)) <= approx &&
-               std::abs(blue(c) - blue(cur)) <= approx;
+        return static_cast<unsigned>(red(c) - red(cur)) + bias <= limit &&
+               static_cast<unsigned>(green(c) - green(cur)) + bias <= limit &&
+               static_cast<unsigned>(blue(c) - blue(cur)) + bias <= limit;
     }
+    bool joins(std::uint32_t c, std::uint32_t cur) const { return inRange(c) && near(c, cur); }
 };
 
-Criterion criterionOf(const TForm3& f) {
-    return {f.MinR, f.MaxR, f.MinG, f.MaxG, f.MinB, f.MaxB, f.ApproxLV < 0 ? -1 : std::min(f.ApproxLV, 255)};
-}
+namespace {
+
+// A narrow span is most likely part of a vertical corridor, which the fill
+// walks one row at a time: every row is a cache miss in the picture and in
+// the joined bits. Fetching the rows a few steps ahead hides most of that wait.
+constexpr int kPrefetchRows = 16;
 } // namespace
 
+TForm3::Criterion TForm3::makeCriterion() const {
+    Criterion c{};
+    const int lo[3] = {MinR, MinG, MinB}, hi[3] = {MaxR, MaxG, MaxB};
+    for (int i = 0; i < 3; ++i) {
+        // An empty range (a negative limit) gets a lower bound no byte reaches.
+        c.min[i] = hi[i] >= lo[i] ? static_cast<unsigned>(lo[i]) : 256u;
+        c.span[i] = hi[i] >= lo[i] ? static_cast<unsigned>(hi[i] - lo[i]) : 0u;
+    }
+    if (ApproxLV < 0) {
+        c.bias = 0x10000; // differences lie within +-255: never at or below 0
+        c.limit = 0;
+    } else {
+        const unsigned a = static_cast<unsigned>(std::min(ApproxLV, 255));
+        c.bias = a;
+        c.limit = 2 * a;
+    }
+    return c;
+}
+
 // Joins the free neighbours left and right of (X, Y), which has joined, as
-// far as the steps allow; queues the whole span for its rows above and below.
-// Returns the span's right end.
-template <class Source> int TForm3::extend(const Source& source, int x, int y) {
-    const Criterion crit = criterionOf(*this);
-    const std::uint32_t seed = source.at(x, y);
+// far as the steps allow, and returns the span.
+template <class Source> TForm3::Span TForm3::extend(const Source& source, const Criterion& crit, int x, int y) {
+    const std::uint8_t* row = source.row(y);
+    const std::uint32_t seed = source.at(row, x);
     int left = x;
     for (std::uint32_t cur = seed; left > 0 && !isJoined(left - 1, y);) {
-        const std::uint32_t c = source.at(left - 1, y);
-        if (!crit.inRange(c) || !crit.near(c, cur)) break;
-        markJoined(--left, y);
-        ++Count;
+        const std::uint32_t c = source.at(row, left - 1);
+        if (!crit.joins(c, cur)) break;
+        --left;
         cur = c;
     }
     int right = x;
     for (std::uint32_t cur = seed; right + 1 < width_ && !isJoined(right + 1, y);) {
-        const std::uint32_t c = source.at(right + 1, y);
-        if (!crit.inRange(c) || !crit.near(c, cur)) break;
-        markJoined(++right, y);
-        ++Count;
+        const std::uint32_t c = source.at(row, right + 1);
+        if (!crit.joins(c, cur)) break;
+        ++right;
         cur = c;
     }
-    pushSpan({y, left, right});
-    return right;
+    // The bits are set afterwards: each loop moves away from what it joined.
+    if (left < x) markRange(y, left, x - 1);
+    if (right > x) markRange(y, x + 1, right);
+    Count += right - left;
+    return {y, left, right};
+}
+
+void TForm3::markRange(int y, int from, int to) {
+    std::uint64_t* row = joined_.data() + static_cast<std::size_t>(y) * wordsPerRow_;
+    const unsigned first = static_cast<unsigned>(from) >> 6, last = static_cast<unsigned>(to) >> 6;
+    const std::uint64_t headMask = ~std::uint64_t(0) << (from & 63);
+    const std::uint64_t tailMask = ~std::uint64_t(0) >> (63 - (to & 63));
+    if (first == last) {
+        row[first] |= headMask & tailMask;
+        return;
+    }
+    row[first] |= headMask;
+    for (unsigned w = first + 1; w < last; ++w) row[w] = ~std::uint64_t(0);
+    row[last] |= tailMask;
+}
+
+// (X, Y) has just joined from the row before it in direction Dir (+1 down,
+// -1 up). While the region goes on as a corridor one pixel wide, it is
+// followed here row after row: such a pixel has no neighbour left to try but
+// the next one in Dir, and a plain loop lets the processor fetch the coming
+// rows while the current one is tested. A wider span is queued as usual.
+// Returns the right end of the span at row Y.
+template <class Source> int TForm3::follow(const Source& source, const Criterion& crit, int x, int y, int dir) {
+    int firstRight = -1;
+    for (;;) {
+        const Span span = extend(source, crit, x, y);
+        if (firstRight < 0) firstRight = span.right;
+        if (span.left != x || span.right != x) {
+            pushSpan(span);
+            return firstRight;
+        }
+        const int ny = y + dir;
+        if (ny < 0 || ny >= height_ || isJoined(x, ny)) return firstRight;
+        const int ahead = ny + kPrefetchRows * dir;
+        if (ahead >= 0 && ahead < height_) source.prefetch(x, ahead);
+        const std::uint32_t c = source.at(x, ny);
+        if (!crit.joins(c, source.at(x, y))) return firstRight;
+        markJoined(x, ny);
+        ++Count;
+        y = ny;
+    }
 }
 
 // Tries row NY from every pixel of Span (which lies on the row next to it).
-template <class Source> void TForm3::scanRow(const Source& source, int ny, const Span& span) {
-    const Criterion crit = criterionOf(*this);
+template <class Source> void TForm3::scanRow(const Source& source, const Criterion& crit, int ny, const Span& span) {
     const std::uint64_t* bits = joined_.data() + static_cast<std::size_t>(ny) * wordsPerRow_;
+    const std::uint8_t* row = source.row(ny);
+    const std::uint8_t* from = source.row(span.y);
     for (int x = span.left; x <= span.right;) {
         const std::uint64_t word = bits[static_cast<unsigned>(x) >> 6];
         if (word == ~std::uint64_t(0)) { // 64 joined pixels: nothing to try
@@ -220,11 +293,11 @@ template <class Source> void TForm3::scanRow(const Source& source, int ny, const
             continue;
         }
         if (!((word >> (x & 63)) & 1)) {
-            const std::uint32_t c = source.at(x, ny);
-            if (crit.inRange(c) && crit.near(c, source.at(x, span.y))) {
+            const std::uint32_t c = source.at(row, x);
+            if (crit.joins(c, source.at(from, x))) {
                 markJoined(x, ny);
                 ++Count;
-                x = extend(source, x, ny) + 1;
+                x = follow(source, crit, x, ny, ny - span.y) + 1;
                 continue;
             }
         }
@@ -243,18 +316,28 @@ void TForm3::pushSpan(const Span& span) {
     anyParked_ = true;
 }
 
-template <class Source> void TForm3::drain(const Source& source) {
+constexpr int kNarrowSpan = 4;
+
+template <class Source> void TForm3::drain(const Source& source, const Criterion& crit) {
     while (!stack_.empty()) {
         const Span span = stack_.back();
         stack_.pop_back();
-        if (span.y > 0) scanRow(source, span.y - 1, span);
-        if (span.y + 1 < height_) scanRow(source, span.y + 1, span);
+        if (span.right - span.left < kNarrowSpan) {
+            for (const int y : {span.y - kPrefetchRows, span.y + kPrefetchRows}) {
+                if (y < 0 || y >= height_) continue;
+                source.prefetch(span.left, y);
+                __builtin_prefetch(joined_.data() + static_cast<std::size_t>(y) * wordsPerRow_ +
+                                   (static_cast<unsigned>(span.left) >> 6));
+            }
+        }
+        if (span.y > 0) scanRow(source, crit, span.y - 1, span);
+        if (span.y + 1 < height_) scanRow(source, crit, span.y + 1, span);
     }
 }
 
 // One sweep over the parked pixels: each run of them becomes a span again.
 // Returns whether anything was parked.
-template <class Source> bool TForm3::unpark(const Source& source) {
+template <class Source> bool TForm3::unpark(const Source& source, const Criterion& crit) {
     bool found = false;
     for (int y = 0; y < height_; ++y) {
         std::uint64_t* row = parked_.data() + static_cast<std::size_t>(y) * wordsPerRow_;
@@ -267,7 +350,7 @@ template <class Source> bool TForm3::unpark(const Source& source) {
                 for (int x = left; x <= right; ++x) row[static_cast<unsigned>(x) >> 6] &= ~(std::uint64_t(1) << (x & 63));
                 found = true;
                 stack_.push_back({y, left, right});
-                drain(source);
+                drain(source, crit);
             }
         }
     }
@@ -275,12 +358,13 @@ template <class Source> bool TForm3::unpark(const Source& source) {
 }
 
 template <class Source> void TForm3::grow(const Source& source) {
-    for (const auto& [x, y] : unexpanded_) extend(source, x, y);
+    const Criterion crit = makeCriterion();
+    for (const auto& [x, y] : unexpanded_) pushSpan(extend(source, crit, x, y));
     unexpanded_.clear();
-    drain(source);
+    drain(source, crit);
     while (anyParked_) {
         anyParked_ = false;
-        unpark(source);
+        unpark(source, crit);
     }
     std::vector<std::uint64_t>().swap(parked_);
     std::vector<Span>().swap(stack_);
@@ -297,7 +381,10 @@ void TForm3::buildMask() {
     const std::uint64_t stride = img->Stride();
     const std::uint64_t bytes = stride * static_cast<std::uint64_t>(height_);
     if (bytes > MaxBlockBytes) RaiseOutOfMemory();
-    img->Pixels = PixelBlock::Uninitialized(static_cast<std::size_t>(bytes));
+    if (MaskDonor && MaskDonor->SharedImage().use_count() == 2 && MaskDonor->Image().Pixels.size() == bytes)
+        img->Pixels = std::move(MaskDonor->MutableImage().Pixels);
+    else
+        img->Pixels = PixelBlock::Uninitialized(static_cast<std::size_t>(bytes));
 
     const TColor fill = ResolveColor(FillColor);
     const std::uint8_t fb = GetBValue(fill), fg = GetGValue(fill), fr = GetRValue(fill);

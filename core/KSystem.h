@@ -72,6 +72,11 @@ public:
     std::int32_t LimitLV = 0;
     std::uint8_t MinR = 0, MaxR = 0, MinG = 0, MaxG = 0, MinB = 0, MaxB = 0;
 
+    // A bitmap whose pixel block the mask may be written into, when it is the
+    // only user of its store and the block has the mask's size (the picture
+    // the mask is about to replace). Its pixels are gone afterwards.
+    TBitmap* MaskDonor = nullptr;
+
     // How many horizontal spans may wait for their rows above and below before
     // further ones are parked in a second bit map (keeps memory bounded on
     // pathological pictures). Set by FormCreate; tests may lower it.
@@ -81,6 +86,8 @@ private:
     struct Span {
         std::int32_t y, left, right;
     };
+    struct Criterion; // the two tests, prepared once per fill
+    Criterion makeCriterion() const;
     int width_ = 0, height_ = 0;
     std::size_t wordsPerRow_ = 0;
     std::vector<std::uint64_t> joined_;  // one bit per pixel, rows word-aligned
@@ -97,12 +104,14 @@ private:
     void markJoined(int x, int y) {
         joined_[static_cast<std::size_t>(y) * wordsPerRow_ + (static_cast<unsigned>(x) >> 6)] |= std::uint64_t(1) << (x & 63);
     }
+    void markRange(int y, int from, int to);
     template <class Source> void grow(const Source& source);
-    template <class Source> int extend(const Source& source, int x, int y);
-    template <class Source> void scanRow(const Source& source, int ny, const Span& span);
+    template <class Source> Span extend(const Source& source, const Criterion& crit, int x, int y);
+    template <class Source> int follow(const Source& source, const Criterion& crit, int x, int y, int dir);
+    template <class Source> void scanRow(const Source& source, const Criterion& crit, int ny, const Span& span);
     void pushSpan(const Span& span);
-    template <class Source> void drain(const Source& source);
-    template <class Source> bool unpark(const Source& source);
+    template <class Source> void drain(const Source& source, const Criterion& crit);
+    template <class Source> bool unpark(const Source& source, const Criterion& crit);
     void buildMask();
 };
 

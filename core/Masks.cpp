@@ -19,6 +19,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "Errors.h"
 #include "PixelFormat.h"
 
@@ -49,6 +53,16 @@ std::shared_ptr<TBitmapImage> headerCopy(const TBitmapImage& s) {
     return c;
 }
 
+// Gives Finished (which shares Source) a store of its own, equal to Source
+// in everything but pixels, which the run fills row by row.
+void installPrivateCopy(TBitmap& finished, const TBitmapImage& source, PixelBlock recycled) {
+    auto store = headerCopy(source);
+    const std::size_t bytes = source.Pixels.size();
+    if (recycled.size() != bytes) recycled.reset();
+    store->Pixels = recycled.empty() ? PixelBlock::Uninitialized(bytes) : std::move(recycled);
+    finished.SetImage(std::move(store));
+}
+
 bool isPlain24(const TBitmapImage& img) { return !img.Device && img.BitCount == 24 && img.Compression == 0; }
 
 static_assert(std::endian::native == std::endian::little, "24-bit pixels are loaded as little-endian words");
@@ -63,6 +77,29 @@ inline std::uint32_t load24Word(const std::uint8_t* p) {
 inline std::uint32_t load24(const std::uint8_t* p) {
     return p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16;
 }
+
+#if defined(__SSE2__)
+// Four 24-bit pixels per step: a byte-equality mask of their twelve bytes
+// becomes four pixel bits, and four pixel bits a byte mask for the blend.
+struct SseTables {
+    std::uint8_t pixelsEqual[4096];
+    alignas(16) std::uint8_t blend[16][16];
+    constexpr SseTables() : pixelsEqual{}, blend{} {
+        for (int m = 0; m < 4096; ++m)
+            for (int k = 0; k < 4; ++k)
+                if (((m >> (3 * k)) & 7) == 7) pixelsEqual[m] = static_cast<std::uint8_t>(pixelsEqual[m] | 1 << k);
+        for (int s = 0; s < 16; ++s)
+            for (int i = 0; i < 12; ++i) blend[s][i] = (s >> (i / 3)) & 1 ? 0xFF : 0;
+    }
+};
+constexpr SseTables kSse;
+
+inline __m128i pixelPattern(std::uint32_t bgr) {
+    alignas(16) std::uint8_t bytes[16];
+    for (int i = 0; i < 16; ++i) bytes[i] = static_cast<std::uint8_t>(bgr >> (8 * (i % 3)));
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
+}
+#endif
 
 // The whole finished row at once for 24-bit pictures: each of the first
 // Count columns is the original's pixel or the background, the rest of the
@@ -79,20 +116,42 @@ bool fusedRow24(const std::uint8_t* o, const std::uint8_t* e, std::uint8_t* d, i
     const std::uint32_t wanted = targetPlain ? target : 0xFFFFFFFFu; // never equals a 24-bit value
     std::uint64_t selectedAny = 0;
     int x = 0;
+#if defined(__SSE2__)
+    {
+        const __m128i backV = pixelPattern(back), wantedV = pixelPattern(wanted & 0xFFFFFF);
+        const int flip4 = flip ? 0xF : 0;
+        const int equalMask = CompareOriginal || targetPlain ? 0xFFF : 0;
+        int anyBits = 0;
+        // Sixteen bytes read and written at 3x: they must lie inside the row.
+        for (; x + 6 <= n; x += 4) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 3 * static_cast<std::ptrdiff_t>(x)));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(e + 3 * static_cast<std::ptrdiff_t>(x)));
+            const int m = _mm_movemask_epi8(_mm_cmpeq_epi8(CompareOriginal ? a : wantedV, b)) & equalMask;
+            const int selected = kSse.pixelsEqual[m] ^ flip4;
+            anyBits |= selected;
+            const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(kSse.blend[selected]));
+            const __m128i out = _mm_or_si128(_mm_and_si128(mask, backV), _mm_andnot_si128(mask, a));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * static_cast<std::ptrdiff_t>(x)), out);
+        }
+        selectedAny |= static_cast<std::uint64_t>(anyBits);
+    }
+#endif
     // Two pixels (six bytes) per step through eight-byte words; the two extra
     // bytes written are overwritten by the next step.
     {
         constexpr std::uint64_t low = 0xFFFFFF, high = low << 24;
         const std::uint64_t flip2 = flip ? low | high : 0;
         const std::uint64_t back2 = back | std::uint64_t(back) << 24;
-        const std::uint64_t wanted2 = wanted | std::uint64_t(wanted) << 24;
+        const std::uint64_t wanted2 = (wanted | std::uint64_t(wanted) << 24) & (low | high);
+        const std::uint64_t canEqual = CompareOriginal || targetPlain ? ~std::uint64_t(0) : 0;
         for (; x + 2 < n; x += 2) {
             std::uint64_t a, b;
             std::memcpy(&a, o + 3 * static_cast<std::ptrdiff_t>(x), 8);
             std::memcpy(&b, e + 3 * static_cast<std::ptrdiff_t>(x), 8);
             const std::uint64_t diff = CompareOriginal ? a ^ b : (b & (low | high)) ^ wanted2;
-            const std::uint64_t equal = ((0 - static_cast<std::uint64_t>((diff & low) == 0)) & low) |
-                                        ((0 - static_cast<std::uint64_t>((diff & high) == 0)) & high);
+            const std::uint64_t equal = (((0 - static_cast<std::uint64_t>((diff & low) == 0)) & low) |
+                                         ((0 - static_cast<std::uint64_t>((diff & high) == 0)) & high)) &
+                                        canEqual;
             const std::uint64_t selected = equal ^ flip2;
             selectedAny |= selected;
             const std::uint64_t out = (back2 & selected) | (a & ~selected);
@@ -181,14 +240,10 @@ void TWorkspace::runPixelRule(int mode, PixelBlock spare) {
     TBitmap& finished = Finished.Image1.Picture().AsBitmap();
     const TBitmap& source = Original.Image1.Picture().AsBitmap();
     const bool copying = source.Image().HasPixels();
-    if (copying) {
-        auto store = headerCopy(source.Image());
-        const std::size_t bytes = source.Image().Pixels.size();
-        if (recycled.size() != bytes) recycled.reset();
-        store->Pixels = recycled.empty() ? PixelBlock::Uninitialized(bytes) : std::move(recycled);
-        finished.SetImage(std::move(store));
-    }
-    recycled.reset();
+    if (copying)
+        installPrivateCopy(finished, source.Image(), std::move(recycled));
+    else
+        recycled.reset();
 
     const bool readsOriginal = mode == KeepMatchMode || mode == EraseMatchMode;
     TBitmap* orig = Original.WorkBmp;

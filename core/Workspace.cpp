@@ -143,6 +143,10 @@ bool TWorkspace::approxFromPoint(PixelBlock* oldFinished) {
 
     TForm3 grower;
     grower.FormCreate(Settings, Original.Image1.Picture());
+    // The editing picture is replaced by the mask right after the fill, so a
+    // private block of the right size is written over instead of allocating
+    // (and faulting in) a new one.
+    grower.MaskDonor = dynamic_cast<TBitmap*>(Editing.Image1.Picture().Graphic());
     grower.Button1Click();
     Editing.Image1.Picture().AssignGraphic(grower.Image2.Picture().Graphic());
     Editing.RenewWorkBmp();

@@ -85,8 +85,9 @@ public:
     // Slot by number 1..3 (anything else: std::out_of_range).
     TImageSlot& Slot(int number);
 
-    // Receives the main window's caption text during pixel-rule runs
-    // (TitleText + percent + "%"), at most once per distinct text.
+    // Receives the main window's caption text after each row of a pixel-rule
+    // run (TitleText + percent + "%"); a text equal to the run's previous one
+    // is not passed on again.
     std::function<void(const std::string&)> OnCaption;
 
     // --- Files and copies ---

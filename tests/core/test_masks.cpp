@@ -116,6 +116,8 @@ struct DepthCase {
     TPixelDepth original, editing;
 };
 
+void PrintTo(const DepthCase& c, std::ostream* os) { *os << PixelDepthName(c.original) << "/" << PixelDepthName(c.editing); }
+
 class PixelRulesDepths : public ::testing::TestWithParam<DepthCase> {};
 
 TEST_P(PixelRulesDepths, ReadAndPaintThroughEachDepth) {
@@ -178,7 +180,7 @@ TEST(PixelRules, EmptyExtentsEndTheRunWithACopy) {
 TEST(PixelRules, SystemColoursAreResolvedForPaintingAndNeverMatchPixels) {
     Session r;
     const TColor window = ResolveColor(clWindow);
-    auto pic = MakeBitmap24(3, 2, [&](int x, int) { return x == 0 ? window : clBlack; });
+    auto pic = MakeBitmap24(13, 2, [&](int x, int) { return x == 0 || x == 9 ? window : clBlack; });
     PutPicture(r.ws.Original, *pic);
     PutPicture(r.ws.Editing, *pic);
     r.ws.Settings.TargetColor = clWindow; // a system colour equals no pixel
@@ -242,6 +244,8 @@ struct FailureCase {
     int paintedRows;   // complete rows before the failure
     int paintedInRow;  // pixels of the failing row painted before it
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class PixelRulesFailures : public ::testing::TestWithParam<FailureCase> {};
 

@@ -97,6 +97,8 @@ struct LevelCase {
     int noise;
 };
 
+void PrintTo(const LevelCase& c, std::ostream* os) { *os << c.name; }
+
 class GrowerMatchesReference : public ::testing::TestWithParam<LevelCase> {};
 
 TEST_P(GrowerMatchesReference, OnRandomPictures) {
@@ -140,17 +142,47 @@ INSTANTIATE_TEST_SUITE_P(
                       LevelCase{"many_colours", {30, 60}, {20, 40}, 12, 10}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RegionGrower, WholePictureOfTheTargetColourJoins) {
-    const TColor c = RGB(10, 200, 30);
-    auto bmp = MakeBitmap24(9, 4, [&](int, int) { return c; });
-    TConvSettings s;
-    s.TargetColor = c;
-    s.PointX = 8;
-    s.PointY = 3;
-    auto g = grow(*bmp, s);
-    EXPECT_EQ(g->grower->Count, 36);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 9; ++x) EXPECT_EQ(g->mask()->PixelColor(x, y), c);
+// A square spiral corridor one pixel wide, walked up, down, left and right,
+// with a noisy corridor colour: the fill must follow it to its end and no further.
+TEST(RegionGrower, FollowsASpiralCorridorToItsEnd) {
+    for (int side : {7, 24, 41}) {
+        std::vector<char> corridor(static_cast<std::size_t>(side) * side, 0);
+        auto at = [&](int x, int y) -> char& { return corridor[static_cast<std::size_t>(y) * side + x]; };
+        auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < side && y < side; };
+        int x = 0, y = 0, d = 0;
+        const int dx[4] = {1, 0, -1, 0}, dy[4] = {0, 1, 0, -1};
+        at(0, 0) = 1;
+        auto canStep = [&](int dir) {
+            const int nx = x + dx[dir], ny = y + dy[dir], fx = x + 2 * dx[dir], fy = y + 2 * dy[dir];
+            return inside(nx, ny) && !at(nx, ny) && (!inside(fx, fy) || !at(fx, fy));
+        };
+        for (;;) {
+            if (!canStep(d)) {
+                d = (d + 1) % 4;
+                if (!canStep(d)) break;
+            }
+            x += dx[d];
+            y += dy[d];
+            at(x, y) = 1;
+        }
+        auto bmp = MakeBitmap24(side, side, [&](int px, int py) {
+            const auto n = static_cast<std::uint8_t>((px * 7 + py * 3) % 5);
+            return at(px, py) ? RGB(100 + n, 160, 220 - n) : RGB(20, 20 + n, 20);
+        });
+        TConvSettings s;
+        s.TargetColor = RGB(102, 160, 218);
+        s.LimitLV = 2;
+        s.ApproxLV = 4;
+        // Entered at the outer end and at the inner end (which walks it backwards).
+        for (const auto& [sx, sy] : {std::pair{0, 0}, std::pair{x, y}}) {
+            s.PointX = sx;
+            s.PointY = sy;
+            SCOPED_TRACE(testing::Message() << side << " from " << sx << "," << sy);
+            const auto region = referenceRegion(*bmp, s);
+            EXPECT_EQ(region, corridor);
+            expectMask(*grow(*bmp, s), region, side, side, s.TargetColor);
+        }
+    }
 }
 
 TEST(RegionGrower, DiagonalLineDoesNotConnect) {
@@ -166,23 +198,18 @@ TEST(RegionGrower, DiagonalLineDoesNotConnect) {
     EXPECT_EQ(g->mask()->PixelColor(1, 1), clWhite);
 }
 
-TEST(RegionGrower, StartOutsideTheTargetRangeStillJoinsAndSpreadsByStep) {
-    // Start pixel (0,0) is grey 100; its right neighbour 103 is within both the
-    // step (3) and the target range (target 105, limit 2); 108 is beyond the
-    // target range.
-    const int greys[4] = {100, 103, 105, 108};
-    auto bmp = MakeBitmap24(4, 1, [&](int x, int) {
-        const auto v = static_cast<std::uint8_t>(greys[x]);
-        return RGB(v, v, v);
-    });
+TEST(RegionGrower, WhiteTargetLeavesAMaskThatLooksEmpty) {
+    auto bmp = MakeBitmap24(8, 5, [](int x, int y) { return x < 3 && y < 4 ? clWhite : RGB(0, 90, 0); });
     TConvSettings s;
-    s.TargetColor = RGB(105, 105, 105);
-    s.LimitLV = 2;
-    s.ApproxLV = 3;
+    s.TargetColor = clWhite;
+    s.PointX = 2;
+    s.PointY = 3;
     auto g = grow(*bmp, s);
-    EXPECT_EQ(g->grower->Count, 3);
-    EXPECT_EQ(g->mask()->PixelColor(0, 0), s.TargetColor);
-    EXPECT_EQ(g->mask()->PixelColor(3, 0), clWhite);
+    std::vector<char> blob(40, 0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 3; ++x) blob[static_cast<std::size_t>(y) * 8 + x] = 1;
+    expectMask(*g, blob, 8, 5, s.TargetColor); // white in and out of the region
+    EXPECT_EQ(g->mask()->PixelColor(0, 0), g->mask()->PixelColor(7, 4));
 }
 
 TEST(RegionGrower, SystemColourTargetIsResolvedForBoundsAndPaintedResolved) {
@@ -194,21 +221,6 @@ TEST(RegionGrower, SystemColourTargetIsResolvedForBoundsAndPaintedResolved) {
     EXPECT_EQ(g->grower->FillColor, clBtnFace);
     EXPECT_EQ(g->grower->Count, 6);
     EXPECT_EQ(g->mask()->PixelColor(1, 2), face);
-}
-
-TEST(RegionGrower, MaskIsAPlainBottomUpStoreOfTheSourceSize) {
-    auto bmp = MakeBitmap24(5, 3, [](int, int) { return clWhite; }, /*topDown=*/true);
-    TConvSettings s;
-    s.TargetColor = clWhite;
-    auto g = grow(*bmp, s);
-    const TBitmapImage& m = g->mask()->Image();
-    EXPECT_FALSE(m.TopDown());
-    EXPECT_FALSE(m.Device);
-    EXPECT_TRUE(m.ColorTable.empty());
-    EXPECT_EQ(m.XPelsPerMeter, 0);
-    EXPECT_EQ(m.ClrUsed, 0u);
-    EXPECT_EQ(g->grower->Image1.Width(), 5);
-    EXPECT_EQ(g->grower->Image2.Height(), 3);
 }
 
 TEST(RegionGrower, ReadsSourcesOfOtherDepthsThroughTheirColours) {
