@@ -129,11 +129,11 @@ Rgb decode(const TBitmapImage& im, int x, int y) {
     return {channel(pixel, m[0]), channel(pixel, m[1]), channel(pixel, m[2])};
 }
 
-void expectPixels(const TBitmap& bmp, const std::string& spec) {
-    if (spec == "bytes") return;
-    const std::size_t colon = spec.find(':');
-    const std::string kind = spec.substr(0, colon);
-    std::string name = spec.substr(colon + 1);
+void expectPixels(const TBitmap& bmp, const std::string& rule) {
+    if (rule == "bytes") return;
+    const std::size_t colon = rule.find(':');
+    const std::string kind = rule.substr(0, colon);
+    std::string name = rule.substr(colon + 1);
     if (kind == "fill") name = name.substr(0, name.find(',')); // skipped pixels are black
     const int tolerance = kind == "scaled" ? 1 : 0;
     const Pam ref = readPam(name);

@@ -18,7 +18,7 @@ Q_DECLARE_METATYPE(Rows)
 
 namespace {
 
-struct StoreSpec {
+struct StoreLayout {
     int width = 0;
     int bitCount = 24;
     bool topDown = false;
@@ -30,16 +30,16 @@ struct StoreSpec {
 
 // A store holding Rows in storage order; padding bytes are filled with 0xCD so
 // that reading them would show.
-std::shared_ptr<vem::TBitmapImage> makeStore(const StoreSpec& spec, const Rows& rows) {
+std::shared_ptr<vem::TBitmapImage> makeStore(const StoreLayout& layout, const Rows& rows) {
     auto store = std::make_shared<vem::TBitmapImage>();
     const int height = static_cast<int>(rows.size());
-    store->Width = spec.width;
-    store->StoredHeight = spec.topDown ? -height : height;
-    store->BitCount = static_cast<std::uint16_t>(spec.bitCount);
-    store->Compression = spec.compression;
-    store->Masks = spec.masks;
-    store->Device = spec.device;
-    store->ColorTable = spec.table;
+    store->Width = layout.width;
+    store->StoredHeight = layout.topDown ? -height : height;
+    store->BitCount = static_cast<std::uint16_t>(layout.bitCount);
+    store->Compression = layout.compression;
+    store->Masks = layout.masks;
+    store->Device = layout.device;
+    store->ColorTable = layout.table;
     const std::uint64_t stride = store->Stride();
     store->Pixels = vem::PixelBlock::Uninitialized(stride * static_cast<std::uint64_t>(height));
     std::memset(store->Pixels.data(), 0xCD, store->Pixels.size());
@@ -65,7 +65,7 @@ const QRgb D = qRgb(0xAA, 0xBB, 0xCC), E = qRgb(0xDD, 0xEE, 0xFF), F = qRgb(0x01
 
 } // namespace
 
-Q_DECLARE_METATYPE(StoreSpec)
+Q_DECLARE_METATYPE(StoreLayout)
 Q_DECLARE_METATYPE(std::vector<QRgb>)
 
 class TestPictureImage : public QObject {
@@ -78,39 +78,39 @@ private slots:
 };
 
 void TestPictureImage::layouts_data() {
-    QTest::addColumn<StoreSpec>("spec");
+    QTest::addColumn<StoreLayout>("layout");
     QTest::addColumn<Rows>("rows");
     QTest::addColumn<std::vector<QRgb>>("expected"); // top row first
     const Rows bgr24{{0x33, 0x22, 0x11, 0x66, 0x55, 0x44, 0x99, 0x88, 0x77},
                      {0xCC, 0xBB, 0xAA, 0xFF, 0xEE, 0xDD, 0x03, 0x02, 0x01}};
     const std::vector<QRgb> six{A, B, C, D, E, F};
-    QTest::newRow("24-bit bottom-up") << StoreSpec{.width = 3} << bgr24 << six;
-    QTest::newRow("24-bit top-down") << StoreSpec{.width = 3, .topDown = true} << bgr24 << six;
+    QTest::newRow("24-bit bottom-up") << StoreLayout{.width = 3} << bgr24 << six;
+    QTest::newRow("24-bit top-down") << StoreLayout{.width = 3, .topDown = true} << bgr24 << six;
     const Rows bgrx32{{0x33, 0x22, 0x11, 0x00, 0x66, 0x55, 0x44, 0x7F, 0x99, 0x88, 0x77, 0xFF},
                       {0xCC, 0xBB, 0xAA, 0x12, 0xFF, 0xEE, 0xDD, 0x00, 0x03, 0x02, 0x01, 0x80}};
-    QTest::newRow("32-bit, unused byte ignored") << StoreSpec{.width = 3, .bitCount = 32} << bgrx32 << six;
-    QTest::newRow("device format") << StoreSpec{.width = 3, .bitCount = 32, .device = true} << bgrx32 << six;
+    QTest::newRow("32-bit, unused byte ignored") << StoreLayout{.width = 3, .bitCount = 32} << bgrx32 << six;
+    QTest::newRow("device format") << StoreLayout{.width = 3, .bitCount = 32, .device = true} << bgrx32 << six;
     QTest::newRow("32-bit with masks")
-        << StoreSpec{.width = 1, .bitCount = 32, .compression = 3, .masks = {0x000000FF, 0x0000FF00, 0x00FF0000}}
+        << StoreLayout{.width = 1, .bitCount = 32, .compression = 3, .masks = {0x000000FF, 0x0000FF00, 0x00FF0000}}
         << Rows{{0x11, 0x22, 0x33, 0x00}} << std::vector<QRgb>{qRgb(0x11, 0x22, 0x33)};
     QTest::newRow("16-bit 5-6-5")
-        << StoreSpec{.width = 3, .bitCount = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F}}
+        << StoreLayout{.width = 3, .bitCount = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F}}
         << Rows{{0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00}} << std::vector<QRgb>{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
     const std::vector<vem::TRGBQuad> two{{0x33, 0x22, 0x11, 0}, {0x66, 0x55, 0x44, 0}};
     QTest::newRow("8-bit, index past the table is black")
-        << StoreSpec{.width = 3, .bitCount = 8, .table = two} << Rows{{1, 0, 200}, {0, 0, 1}}
+        << StoreLayout{.width = 3, .bitCount = 8, .table = two} << Rows{{1, 0, 200}, {0, 0, 1}}
         << std::vector<QRgb>{B, A, qRgb(0, 0, 0), A, A, B};
 }
 
 void TestPictureImage::layouts() {
-    QFETCH(StoreSpec, spec);
+    QFETCH(StoreLayout, layout);
     QFETCH(Rows, rows);
     QFETCH(std::vector<QRgb>, expected);
     vem::TPicture picture;
-    holdStore(picture, makeStore(spec, rows));
+    holdStore(picture, makeStore(layout, rows));
     const QImage image = vemui::PictureToQImage(picture);
     QCOMPARE(image.format(), QImage::Format_RGB32);
-    QCOMPARE(image.size(), QSize(spec.width, int(rows.size())));
+    QCOMPARE(image.size(), QSize(layout.width, int(rows.size())));
     QCOMPARE(pixelsOf(image), expected);
 }
 
@@ -136,7 +136,7 @@ void TestPictureImage::picturesWithoutPixelsShowNothing() {
 // A store whose block is shorter than its header says (a damaged store) is
 // shown as nothing rather than read past its end.
 void TestPictureImage::shortPixelBlockIsNotRead() {
-    auto store = makeStore(StoreSpec{.width = 3}, Rows{{1, 2, 3, 4, 5, 6, 7, 8, 9}});
+    auto store = makeStore(StoreLayout{.width = 3}, Rows{{1, 2, 3, 4, 5, 6, 7, 8, 9}});
     store->StoredHeight = 2;
     vem::TPicture picture;
     holdStore(picture, store);
