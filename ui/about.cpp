@@ -1,12 +1,15 @@
 #include "about.h"
 
 #include <QFrame>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 
 #include "Application.h"
+#include "vem_version.h"
 
 namespace vemui {
 namespace {
@@ -34,13 +37,16 @@ TAboutBox::TAboutBox(QWidget* owner)
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setGeometry(8, 8, 236, 137);
 
-    // The picture stays empty: the program has no icon of its own to show.
+    // The program's icon when the executable carries one; tests run without it.
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setGeometry(8, 8, 65, 57);
+    if (const QIcon icon = QApplication::windowIcon(); !icon.isNull())
+        ProgramIcon->setPixmap(icon.pixmap(48, 48));
 
-    ProductName = makeLabel(Panel1, "ProductName", "製品名", 88, 16);
-    Version = makeLabel(Panel1, "Version", "バージョン", 88, 40);
+    // Name and version come from the build, so the box always tells which build runs.
+    ProductName = makeLabel(Panel1, "ProductName", "ヴェム～VEM～", 88, 16);
+    Version = makeLabel(Panel1, "Version", "バージョン " VEM_VERSION, 88, 40);
     Copyright = makeLabel(Panel1, "Copyright", "著作権表記", 8, 80);
     Comments = makeLabel(Panel1, "Comments", "コメント", 8, 104);
     Comments->setWordWrap(true);

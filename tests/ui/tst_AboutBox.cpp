@@ -8,6 +8,7 @@
 
 #include "Application.h"
 #include "about.h"
+#include "vem_version.h"
 
 class TestAboutBox : public QObject {
     Q_OBJECT
@@ -29,7 +30,7 @@ void TestAboutBox::showsItsTexts() {
         QVERIFY2(label, name);
         texts << label->text();
     }
-    QCOMPARE(texts, (QStringList{"製品名", "バージョン", "著作権表記", "コメント"}));
+    QCOMPARE(texts, (QStringList{"ヴェム～VEM～", "バージョン " VEM_VERSION, "著作権表記", "コメント"}));
     QVERIFY(box.Comments->wordWrap());
     QVERIFY(box.ProgramIcon->pixmap().isNull());
     QVERIFY(!box.isVisible());
