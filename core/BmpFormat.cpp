@@ -210,7 +210,14 @@ std::array<std::uint32_t, 3> readMasks(TStream& in, const InfoHeader& info, cons
         in.ReadBuffer(bytes, sizeof bytes);
     else if (head.size() > 36) // a header of 41 to 51 bytes carries only some of them
         std::memcpy(bytes, &head[36], std::min<std::size_t>(head.size() - 36, sizeof bytes));
-    for (int i = 0; i < 3; ++i) masks[i] = get32(bytes + 4 * i);
+    for (std::size_t i = 0; i < 3; ++i) masks[i] = get32(bytes + 4 * i);
+    // Three zero masks are no masks at all: read as the defaults the writer
+    // gives a bitmap without masks of its own, so that a saved copy shows the
+    // same picture (read as zeros, every pixel would be black and turn into
+    // colours once written back with the defaults).
+    if (masks == std::array<std::uint32_t, 3>{})
+        masks = info.bitCount == 16 ? std::array<std::uint32_t, 3>{0xF800, 0x07E0, 0x001F}
+                                    : std::array<std::uint32_t, 3>{0x00FF0000, 0x0000FF00, 0x000000FF};
     return masks;
 }
 
@@ -254,6 +261,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
     // A run-length file is kept whole as the bitmap's saved file, and read on
     // from that copy.
     TStream* in = &stream;
+    // cppcheck-suppress unreadVariable ; read through In, which points at it
     TMemoryStream copy(nullptr, 0);
     if (isRunLength(info)) {
         const std::size_t at = copyWholeFile(stream, fileHeader, sizeField, info, head, image->SavedFile);
@@ -379,9 +387,12 @@ void TBitmap::SaveToStream(TWriteStream& stream) {
     const std::int32_t storedHeight = im.Device ? im.Height() : im.StoredHeight;
     const std::uint64_t sizeImage = RowStride(im.Width, bits) * static_cast<std::uint64_t>(im.Height());
     const bool withMasks = !im.Device && (bits == 16 || bits == 32) && im.Compression == 3;
-    // The core layout cannot carry masks, so a masked bitmap gets the info
-    // header even when it came from a core-header file.
-    const std::vector<std::uint8_t> headers = im.CoreHeader && !withMasks
+    // The core layout cannot carry masks nor sides past 65535 pixels (a
+    // core-header picture widened since), so such a bitmap gets the info
+    // header even when it came from a core-header file: cut to 16 bits, its
+    // sides would no longer match its rows.
+    const bool fitsCore = im.Width <= 0xFFFF && im.Height() <= 0xFFFF;
+    const std::vector<std::uint8_t> headers = im.CoreHeader && !withMasks && fitsCore
                                                   ? coreHeaders(im, bits, sizeImage)
                                                   : infoHeaders(im, bits, storedHeight, sizeImage, withMasks);
     stream.Write(headers.data(), headers.size());

@@ -18,12 +18,15 @@ public:
     std::string Message;
 };
 
+// A class name cannot stand in parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define VEM_EXCEPTION(Name)                                                    \
     class Name : public Exception {                                            \
     public:                                                                    \
         using Exception::Exception;                                            \
         const char* ClassName() const noexcept override { return #Name; }      \
     };
+// NOLINTEND(bugprone-macro-parentheses)
 
 VEM_EXCEPTION(EConvertError)
 VEM_EXCEPTION(EInvalidGraphic)

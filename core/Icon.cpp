@@ -28,7 +28,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t le16(const Bytes& b, std::uint64_t at) { return b[at] | (b[at + 1] << 8); }
+std::uint32_t le16(const Bytes& b, std::uint64_t at) { return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8; }
 std::uint32_t le32(const Bytes& b, std::uint64_t at) {
     return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
            (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);

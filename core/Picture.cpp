@@ -19,6 +19,7 @@ void TPicture::AssignGraphic(const TGraphic* g) {
 }
 
 TBitmap& TPicture::AsBitmap() {
+    // cppcheck-suppress constVariable ; returned as a writable reference
     if (auto* bitmap = dynamic_cast<TBitmap*>(graphic_.get())) return *bitmap;
     auto fresh = std::make_unique<TBitmap>();
     TBitmap& result = *fresh;

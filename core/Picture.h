@@ -53,7 +53,7 @@ struct TRect {
 // the placement options. The user interface draws it.
 class TImage {
 public:
-    TImage(int width = 0, int height = 0);
+    explicit TImage(int width = 0, int height = 0);
     TImage(const TImage&) = delete;
     TImage& operator=(const TImage&) = delete;
 

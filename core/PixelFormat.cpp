@@ -200,7 +200,7 @@ void PixelCodec::DecodeRow(const std::uint8_t* row, int x0, int count, TColor* o
         const std::uint8_t* g = widen_[1].data();
         const std::uint8_t* b = widen_[2].data();
         const int bytes = layout_ == Layout::Masked16 ? 2 : 4;
-        const std::uint8_t* p = row + bytes * start;
+        const std::uint8_t* p = row + static_cast<std::size_t>(bytes) * start;
         for (std::size_t i = 0; i < n; ++i, p += bytes) {
             const std::uint32_t w = bytes == 2 ? load16(p) : load32(p);
             out[i] = RGB(r[(w & masks_[0]) >> shift_[0]], g[(w & masks_[1]) >> shift_[1]], b[(w & masks_[2]) >> shift_[2]]);
@@ -326,7 +326,7 @@ void PixelCodec::EncodeRow(const TColor* in, int count, std::uint8_t* row, int x
     case Layout::Masked16:
     case Layout::Masked32: {
         if (narrow_.empty()) {
-            narrow_.resize(3 * 256);
+            narrow_.resize(std::size_t(3) * 256);
             for (std::uint32_t v = 0; v < 256; ++v) {
                 narrow_[v] = Encode(RGB(static_cast<std::uint8_t>(v), 0, 0));
                 narrow_[256 + v] = Encode(RGB(0, static_cast<std::uint8_t>(v), 0));

@@ -24,6 +24,9 @@ class TMemoryStream : public TStream {
 public:
     TMemoryStream(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     explicit TMemoryStream(const std::vector<std::uint8_t>& bytes) : TMemoryStream(bytes.data(), bytes.size()) {}
+    // The stream does not own its bytes: a temporary vector would be gone
+    // before the first read.
+    explicit TMemoryStream(std::vector<std::uint8_t>&&) = delete;
     std::size_t Read(void* buffer, std::size_t count) override;
     std::uint64_t Remaining() const override { return size_ - pos_; }
     std::size_t Position() const { return pos_; }

@@ -154,16 +154,18 @@ bool TWorkspace::approxFromPoint(PixelBlock* oldFinished) {
     return true;
 }
 
-void TWorkspace::RunConversion() {
+bool TWorkspace::RunConversion() {
+    bool ran = true;
     switch (Settings.ConvMode) {
     case 0: KeepMatch(); break;
     case 1: EraseMatch(); break;
     case 2: KeepColorMatch(); break;
     case 3: EraseColorMatch(); break;
-    case 4: ApproxFromPoint(); break;
+    case 4: ran = ApproxFromPoint(); break;
     default: break;
     }
     Finished.RenewWorkBmp();
+    return ran;
 }
 
 // --- Pointer picking -------------------------------------------------------------

@@ -114,8 +114,9 @@ public:
     // outside the original picture or the original is empty.
     bool ApproxFromPoint();
     // The conversion command after OK: runs ConvMode (any value outside 0-4
-    // runs nothing), then renews the finished slot's WorkBmp.
-    void RunConversion();
+    // runs nothing), then renews the finished slot's WorkBmp. False only when
+    // mode 4 was rejected, so that callers without a screen can say so.
+    bool RunConversion();
 
     // --- Pointer picking ---
     // Left pick on Slot at (X, Y): the slot's PixR/G/B, TargetColor, PointX/Y.

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFrame>
 #include <QLayout>
 #include <QMdiArea>
@@ -16,6 +15,8 @@
 #include "CHILDWIN.h"
 #include "ErrorDisplay.h"
 #include "Glyphs.h"
+#include "OpenPictureDialog.h"
+#include "SaveDialog.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     createMenus();
     createToolBar();
     createMdiArea();
+    createDialogs();
     FormCreate();
 }
 
@@ -62,6 +64,7 @@ void TMainForm::FormCreate() {
     setWindowTitle(QString::fromStdString(Workspace.TitleText));
     // The pixel-rule runs report their progress in the caption, row by row.
     Workspace.OnCaption = [this](const std::string& text) { setWindowTitle(QString::fromStdString(text)); };
+    setAcceptDrops(true);
     CheckBox2->setEnabled(false);
 }
 
@@ -315,6 +318,11 @@ void TMainForm::createMdiArea() {
     MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(MdiArea);
+}
+
+void TMainForm::createDialogs() {
+    OpenDialog = new vemui::TOpenPictureDialog(this);
+    SaveDialog = new vemui::TSaveDialog(this);
 }
 
 void TMainForm::AddImageWindow(TMDIChild* child) {

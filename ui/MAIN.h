@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include "core/Workspace.h"
@@ -13,7 +14,6 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
-class QFileDialog;
 class QFrame;
 class QMdiArea;
 class QMenu;
@@ -26,6 +26,8 @@ class TMDIChild;
 namespace vemui {
 class TImageList;
 class TAboutBox;
+class TOpenPictureDialog;
+class TSaveDialog;
 } // namespace vemui
 
 class TMainForm : public QMainWindow {
@@ -76,7 +78,10 @@ public:
     QToolButton* ToolButton2 = nullptr;
     QFrame* ToolButton5 = nullptr;
     QToolButton* ToolButton12 = nullptr;
-    QFileDialog* SaveDialog = nullptr;
+    // The open dialog and the save dialog shared by both save commands: one
+    // each for the whole run, so each proposes the name accepted last.
+    vemui::TOpenPictureDialog* OpenDialog = nullptr;
+    vemui::TSaveDialog* SaveDialog = nullptr;
     QAction* N2 = nullptr;
     QMenu* N3 = nullptr;
     QAction* N4 = nullptr;
@@ -105,6 +110,11 @@ public:
     void Button3Click();
     void CheckBox1Click();
 
+    // A drop of FILENAMES (full paths, in the order the drop listed them):
+    // asks for the target with the load-target dialog, then loads the first
+    // file only on OK. Runs as its own event after the drop (see dropEvent).
+    void WMDropFiles(const QStringList& fileNames);
+
     // 1: original and finished, 2: editing, anything else: nothing.
     void LoadByTarget(int target, const QString& fileName);
     // The open command's target: ComboBox1's selected entry plus 1, or 0 when
@@ -131,15 +141,21 @@ public:
     // A press on window W's picture at picture pixel (X, Y).
     void PictureMouseDown(TMDIChild& w, Qt::MouseButton button, int x, int y);
 
+protected:
+    // Files dragged from a file manager (text/uri-list of local files).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     QVector<TMDIChild*> children_;
     QVector<QAction*> windowListItems_;
-    QString lastOpenName_;
 
     void createActions();
     void createMenus();
     void createToolBar();
     void createMdiArea();
+    void createDialogs();
     QAction* newAction(const char* name, const QString& category, const QString& caption, int glyph,
                        const QString& hint);
     QAction* newItem(QMenu* menu, const char* name, QAction* boundTo);
@@ -151,10 +167,6 @@ private:
     void tile(Qt::Orientation bands);
     QVector<TMDIChild*> arrangeable() const;
 };
-
-// The Qt file-dialog filter for a filter text of "description|patterns|..."
-// pairs with ";"-separated patterns.
-QString QtFilterFromFilterText(const std::string& filterText);
 
 // The program's forms, reachable from everywhere while the program runs.
 extern TMainForm* MainForm;

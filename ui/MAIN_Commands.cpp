@@ -3,19 +3,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QPushButton>
 #include <QStringList>
 #include <QToolButton>
 
 #include "CHILDWIN.h"
 #include "MAIN.h"
+#include "OpenPictureDialog.h"
+#include "SaveDialog.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit5.h"
 #include "about.h"
-#include "core/FileFormats.h"
 
 TMainForm* MainForm = nullptr;
 vemui::TAboutBox* AboutBox = nullptr;
@@ -27,25 +27,6 @@ std::string localName(const QString& fileName) { return fileName.toUtf8().toStdS
 
 } // namespace
 
-QString QtFilterFromFilterText(const std::string& filterText) {
-    // "description|*.a;*.b|..." becomes "description (*.a *.b);;...": Qt reads
-    // the patterns from the last parentheses and splits them at spaces, so a
-    // description that already names its patterns gets them space-separated.
-    const QStringList parts = QString::fromStdString(filterText).split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString description = parts[i].trimmed();
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        patterns = patterns.simplified();
-        const qsizetype open = description.lastIndexOf(QLatin1Char('('));
-        if (open >= 0 && description.endsWith(QLatin1Char(')'))) description.truncate(open);
-        description = description.trimmed();
-        filters << (description.isEmpty() ? patterns : description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
-    }
-    return filters.join(QStringLiteral(";;"));
-}
-
 int TMainForm::OpenTarget() const {
     // An edited text that is not the selected entry's leaves no entry selected.
     const int index = ComboBox1->currentIndex();
@@ -54,12 +35,8 @@ int TMainForm::OpenTarget() const {
 }
 
 void TMainForm::FileOpen1Execute() {
-    const QString filter = QtFilterFromFilterText(vem::TFileFormatsList::Instance().FilterText());
-    const QString name =
-        QFileDialog::getOpenFileName(this, QString(), lastOpenName_, filter, nullptr, QFileDialog::DontUseNativeDialog);
-    if (name.isEmpty()) return;
-    lastOpenName_ = name;
-    LoadByTarget(OpenTarget(), name);
+    if (!OpenDialog->Execute()) return;
+    LoadByTarget(OpenTarget(), OpenDialog->FileName());
 }
 
 void TMainForm::LoadByTarget(int target, const QString& fileName) { Workspace.LoadByTarget(target, localName(fileName)); }
@@ -71,19 +48,8 @@ void TMainForm::HelpAbout1Execute() {
 }
 
 void TMainForm::saveSlot(vem::TImageSlot& slot) {
-    if (!SaveDialog) {
-        // One dialog for both save commands, so it proposes the last name chosen.
-        SaveDialog = new QFileDialog(this);
-        SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
-        SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-        SaveDialog->setFileMode(QFileDialog::AnyFile);
-        SaveDialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
-    }
-    if (SaveDialog->exec() != QDialog::Accepted) return;
-    const QStringList chosen = SaveDialog->selectedFiles();
-    if (chosen.isEmpty() || chosen.first().isEmpty()) return;
-    SaveDialog->selectFile(chosen.first());
-    Workspace.SaveSlot(slot, localName(chosen.first()));
+    if (!SaveDialog->Execute()) return;
+    Workspace.SaveSlot(slot, localName(SaveDialog->FileName()));
 }
 
 void TMainForm::ToolButton12Click() { saveSlot(Workspace.Finished); }

@@ -15,6 +15,7 @@
 #include <QScreen>
 
 #include "Application.h"
+#include "DialogPlacement.h"
 #include "ErrorDisplay.h"
 #include "PictureImage.h"
 #include "core/IntText.h"
@@ -24,8 +25,6 @@ namespace {
 
 constexpr int SwatchWidth = 41;
 constexpr int SwatchHeight = 17;
-
-int floorDiv2(int v) { return v >= 0 ? v / 2 : -((-v + 1) / 2); }
 
 template <class W>
 W* named(W* widget, const char* name) {
@@ -52,35 +51,7 @@ QLineEdit* makeEdit(QWidget* parent, const char* name, const QRect& bounds) {
     return edit;
 }
 
-// Places its parent dialog whenever that dialog is about to appear.
-class PlaceOnShowFilter : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show && watched == parent()) PlaceCommonDialog(*static_cast<QWidget*>(watched));
-        return false;
-    }
-};
-
 } // namespace
-
-void PlaceCommonDialogOnShow(QWidget& dialog) { dialog.installEventFilter(new PlaceOnShowFilter(&dialog)); }
-
-void PlaceCommonDialog(QWidget& dialog) {
-    QWidget* active = QApplication::activeWindow();
-    if (!active || active == &dialog) active = ApplicationWindow();
-    QScreen* screen = active ? active->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
-    if (!dialog.testAttribute(Qt::WA_Resized)) dialog.adjustSize();
-    const QRect monitor = screen->geometry();
-    const QSize size = dialog.frameGeometry().size();
-    // Across rounded down, down rounded toward zero, as the placement rule says;
-    // the two differ only for a dialog larger than the monitor.
-    dialog.move(monitor.left() + floorDiv2(monitor.width() - size.width()),
-                monitor.top() + (monitor.height() - size.height()) / 3);
-}
 
 TImageBox::TImageBox(int width, int height, QWidget* parent) : QWidget(parent), image_(width, height) {
     setFixedSize(width, height);
@@ -178,7 +149,7 @@ void TOKRightDlg::createControls() {
 void TOKRightDlg::createColorDialog() {
     ColorDialog1 = named(new QColorDialog(this), "ColorDialog1");
     ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
-    PlaceCommonDialogOnShow(*ColorDialog1);
+    PlaceCommonDialogWhenShown(ColorDialog1);
     // Qt keeps custom colours for the whole process; a new settings dialog
     // starts with none defined, and those the user defines last as long as
     // this dialog's chooser is the one in use.

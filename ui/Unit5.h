@@ -20,15 +20,6 @@ class QRadioButton;
 
 namespace vemui {
 
-// Moves a common dialog (open, save, colour), without resizing or activating
-// it, to the monitor of the program's active window (the main window when
-// none is active, the primary monitor before either exists): centred across,
-// one third of the free height down.
-void PlaceCommonDialog(QWidget& dialog);
-// Places the dialog so each time it is shown, once its layout has given it
-// its final size and before it appears.
-void PlaceCommonDialogOnShow(QWidget& dialog);
-
 // An image control on screen: shows its vem::TImage unscaled at the top-left,
 // clipped to the control, and reports a left click (press and release on the
 // control) through OnClick.

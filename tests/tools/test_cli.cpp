@@ -203,6 +203,15 @@ TEST_F(Cli, ConvertMode4WritesTheMask) {
               (Pixels{{R, R, W}, {W, R, R}}));
 }
 
+TEST_F(Cli, ConvertMode4OffThePictureFailsAndSavesNothing) {
+    write("o.bmp", bmp24({{R, R}, {R, R}}));
+    const Result r = run("convert --mode 4 --original o.bmp --point 2,0 --out f.bmp --mask-out m.bmp");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "--point 2,0: no pixel of the original there, nothing converted\n");
+    EXPECT_FALSE(fs::exists(path("f.bmp")));
+    EXPECT_FALSE(fs::exists(path("m.bmp")));
+}
+
 TEST_F(Cli, ConvertFailureReportsAndSavesNothing) {
     write("o.bmp", bmp24({{R, R}, {R, R}}));
     write("short.bmp", bmp24({{R, R}}));

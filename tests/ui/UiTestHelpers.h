@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QStringList>
 #include <QTimer>
@@ -84,12 +85,11 @@ inline QVector<std::uint32_t> BmpPixels(const QByteArray& b, int& w, int& h) {
     for (int y = 0; y < h; ++y) {
         const int row = sh < 0 ? y : h - 1 - y;
         const char* p = b.constData() + offset + qint64(row) * stride;
+        // Stored blue, green, red: blue lands in the low byte, red in the high one.
         for (int x = 0; x < w; ++x)
             px.push_back(std::uint32_t(std::uint8_t(p[3 * x])) | std::uint32_t(std::uint8_t(p[3 * x + 1])) << 8 |
                          std::uint32_t(std::uint8_t(p[3 * x + 2])) << 16);
     }
-    // Stored blue, green, red: turn into 0xRRGGBB.
-    for (auto& c : px) c = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
     return px;
 }
 
@@ -111,6 +111,10 @@ inline void ChooseFile(const QString& path) {
         auto* dialog = qobject_cast<QFileDialog*>(w);
         QVERIFY2(dialog, "no file dialog is open");
         dialog->selectFile(path);
+        // The program's dialogs live across openings and keep the focus in
+        // their name field, which selectFile leaves alone while the dialog
+        // shows: type the name there too, as a user would.
+        if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) edit->setText(path);
         static_cast<QDialog*>(dialog)->accept();
     });
 }

@@ -92,7 +92,8 @@ int RunCopy(const std::string& in, const std::string& out) {
 }
 
 int RunConvert(const ConvertOptions& o) {
-    return reportFailures("", [&] {
+    bool rejected = false;
+    const int status = reportFailures("", [&] {
         vem::TWorkspace ws;
         Progress progress(ws);
         loadPictures(ws, o.Original, o.Editing);
@@ -104,9 +105,16 @@ int RunConvert(const ConvertOptions& o) {
         if (o.PointY) s.PointY = *o.PointY;
         if (o.Approx) s.ApproxLV = *o.Approx;
         if (o.Limit) s.LimitLV = *o.Limit;
-        ws.RunConversion();
+        if (!ws.RunConversion()) {
+            // The program does nothing silently here; a script must hear it.
+            std::cerr << "--point " << s.PointX << ',' << s.PointY
+                      << ": no pixel of the original there, nothing converted\n";
+            rejected = true;
+            return;
+        }
         savePictures(ws, o.Out, o.MaskOut);
     });
+    return rejected ? 1 : status;
 }
 
 int RunErase(const EraseOptions& o) {

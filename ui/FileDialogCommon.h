@@ -1,0 +1,29 @@
+// What the open and save dialogs share: the filter translation and the
+// preparation of the Qt dialog they are built on.
+#pragma once
+
+#include <string>
+
+#include <QStringList>
+
+class QFileDialog;
+
+namespace vemui {
+
+// The program writes its filters as "description|patterns|description|
+// patterns..." with ";"-separated patterns; Qt wants one "description
+// (patterns)" entry per type, patterns separated by spaces. A description
+// that already ends in its own patterns in parentheses (as "ビットマップ
+// (*.bmp)") keeps them once, space-separated; any other parenthesised text
+// stays part of the description. A description without its pattern text
+// after it is dropped.
+QStringList NameFiltersFromFilterText(const std::string& filterText);
+
+// The settings that both dialogs share: Qt's own widget dialog (the platform
+// dialog has no room for the preview and could not be driven in tests); any
+// name accepted, existing or not (a missing file is reported by the load
+// that follows); no default suffix; no remembered folders; placed by the
+// common-dialog rule each time it is shown.
+void PrepareFileDialog(QFileDialog* dialog);
+
+} // namespace vemui

@@ -1,0 +1,114 @@
+// The picture open dialog: Qt's file dialog with a preview pane to the right
+// of the file list, and the preview window it opens.
+#pragma once
+
+#include <functional>
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QFrame>
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+#include "core/Picture.h"
+
+class QLabel;
+class QToolButton;
+
+namespace vemui {
+
+// A picture shown stretched to fit, keeping its aspect ratio, centred (the
+// placement of vem::TImage::DestRect). A picture that holds a graphic but
+// cannot be drawn shows "画像が不正です" instead. Icons and metafiles are
+// never drawn by the program and leave the area blank.
+class TPreviewBox : public QWidget {
+public:
+    explicit TPreviewBox(QWidget* parent);
+    vem::TImage& Image() { return image_; }
+    const vem::TImage& Image() const { return image_; }
+    // True when the last drawing attempt failed.
+    bool DrawFailed() const { return drawFailed_; }
+    std::function<void()> OnDoubleClick;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    vem::TImage image_;
+    // The picture converted for the screen once per change, not per paint.
+    QImage shown_;
+    bool converted_ = false;
+    bool drawFailed_ = false;
+};
+
+// A panel with a raised inner and a lowered outer bevel and a caption
+// centred in it.
+class TCaptionPanel : public QFrame {
+public:
+    explicit TCaptionPanel(QWidget* parent);
+    void SetCaption(const QString& caption);
+    const QString& Caption() const { return caption_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString caption_;
+};
+
+// The modal preview window: "プレビュー", a resizable tool window, centred on
+// the screen, showing a copy of the picture; Esc or the close box closes it.
+class TPreviewForm : public QDialog {
+public:
+    TPreviewForm(const vem::TPicture& picture, QWidget* owner);
+    QFrame* Panel;
+    TPreviewBox* Image;
+};
+
+class TOpenPictureDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    // Lives as long as OWNER; the main window keeps one for the whole run.
+    explicit TOpenPictureDialog(QWidget* owner);
+
+    // Shows the dialog modally with the type and the full path accepted last
+    // (the first type and no name before any); true when the user accepted a
+    // name, which need not exist.
+    bool Execute();
+    // Empty until a name is accepted, then the full path accepted last.
+    const QString& FileName() const { return fileName_; }
+
+    // Every road that closes the dialog ends here: any tool tip on show goes.
+    void done(int result) override;
+
+    // The preview of the selection PATH (a full path), skipped when PATH is
+    // the one previewed last. Connected to currentChanged.
+    void DoSelectionChange(const QString& path);
+    // Back to "nothing previewed".
+    void ResetPreview();
+    // Opens the preview window for the picture on show; nothing without one.
+    void PreviewClick();
+
+    QFrame* PicturePanel;
+    QLabel* PictureLabel;
+    QToolButton* PreviewButton;
+    TCaptionPanel* PaintPanel;
+    TPreviewBox* PaintBox;
+
+private:
+    QString fileName_;
+    QString filter_;
+    QString lastPreviewed_;
+
+    void createPreviewPane();
+    void showNoPreview();
+};
+
+// The 16 x 16 glyph of the preview button: a framed landscape under a
+// magnifying glass. Needs a QGuiApplication.
+QPixmap DrawPreviewGlyph();
+
+} // namespace vemui

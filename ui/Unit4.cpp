@@ -1,0 +1,78 @@
+#include "Unit4.h"
+
+#include <QFont>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include "Application.h"
+#include "ErrorDisplay.h"
+
+namespace vemui {
+namespace {
+
+template <class W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+} // namespace
+
+TOKBottomDlg::TOKBottomDlg(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(QStringLiteral("OKBottomDlg"));
+    setWindowTitle(QString::fromUtf8("ダイアログ"));
+    QFont dialogFont(QString::fromUtf8(FormFontFamily));
+    dialogFont.setPixelSize(12);
+    setFont(dialogFont);
+    setFixedSize(313, 214);
+    createControls();
+    QWidget::setTabOrder(OKBtn, CancelBtn);
+    QWidget::setTabOrder(CancelBtn, RadioButton1);
+    QWidget::setTabOrder(RadioButton1, RadioButton2);
+    OKBtn->setFocus();
+    if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+    FormCreate();
+}
+
+void TOKBottomDlg::createControls() {
+    OKBtn = named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
+    OKBtn->setGeometry(79, 180, 75, 25);
+    OKBtn->setDefault(true);
+    connect(OKBtn, &QPushButton::clicked, this, [this] { done(1); });
+
+    CancelBtn = named(new QPushButton(QString::fromUtf8("キャンセル"), this), "CancelBtn");
+    CancelBtn->setGeometry(159, 180, 75, 25);
+    connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
+
+    Bevel1 = named(new QFrame(this), "Bevel1");
+    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Bevel1->setGeometry(8, 8, 297, 161);
+    Bevel1->lower();
+
+    RadioButton1 = named(new QRadioButton(QString::fromUtf8("原画として読み込む"), this), "RadioButton1");
+    RadioButton1->setGeometry(24, 24, 265, 17);
+    RadioButton1->setChecked(true);
+    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Guarded([this] { RadioButton1Click(); });
+    });
+
+    RadioButton2 = named(new QRadioButton(QString::fromUtf8("編集用として読み込む"), this), "RadioButton2");
+    RadioButton2->setGeometry(24, 64, 265, 17);
+    connect(RadioButton2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Guarded([this] { RadioButton2Click(); });
+    });
+}
+
+void TOKBottomDlg::reject() { done(2); }
+
+void TOKBottomDlg::FormCreate() { LoadTarget = 1; }
+void TOKBottomDlg::RadioButton1Click() { LoadTarget = 1; }
+void TOKBottomDlg::RadioButton2Click() { LoadTarget = 2; }
+
+} // namespace vemui
