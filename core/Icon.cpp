@@ -19,6 +19,7 @@
 #include <new>
 
 #include "Bitmap.h"
+#include "ByteFields.h"
 #include "Errors.h"
 #include "Stream.h"
 
@@ -28,11 +29,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t le16(const Bytes& b, std::uint64_t at) { return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8; }
-std::uint32_t le32(const Bytes& b, std::uint64_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
 
 [[noreturn]] void invalidIcon() { throw EInvalidGraphic(msg::InvalidIcon); }
 
@@ -95,16 +91,8 @@ void TIcon::SetHeight(int height) {
 std::unique_ptr<TGraphic> TIcon::NewEmpty() const { return std::make_unique<TIcon>(); }
 
 void TIcon::LoadFromStream(TStream& stream) {
-    const std::uint64_t size = stream.Remaining();
-    // An icon is a few kilobytes; the bitmap's block limit is a generous bound.
-    if (size > MaxBlockBytes) RaiseOutOfMemory();
-    Bytes b;
-    try {
-        b.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        RaiseOutOfMemory();
-    }
-    if (size > 0) stream.ReadBuffer(b.data(), b.size());
+    Bytes b = ReadRemaining(stream);
+    const std::uint64_t size = b.size();
 
     // An empty file is no icon: there is no image to take a size from.
     if (size < 6) invalidIcon();

@@ -29,6 +29,7 @@
 #include <new>
 
 #include "Bitmap.h"
+#include "ByteFields.h"
 #include "Errors.h"
 #include "Icon.h"
 #include "Stream.h"
@@ -39,12 +40,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t le16(const Bytes& b, std::uint64_t at) { return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8; }
 std::int32_t les16(const Bytes& b, std::uint64_t at) { return static_cast<std::int16_t>(le16(b, at)); }
-std::uint32_t le32(const Bytes& b, std::uint64_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
 std::int64_t les32(const Bytes& b, std::uint64_t at) { return static_cast<std::int32_t>(le32(b, at)); }
 
 [[noreturn]] void invalidMetafile() { throw EInvalidGraphic(msg::InvalidMetafile); }
@@ -172,17 +168,8 @@ void TMetafile::SetHeight(int height) {
 std::unique_ptr<TGraphic> TMetafile::NewEmpty() const { return std::make_unique<TMetafile>(); }
 
 void TMetafile::LoadFromStream(TStream& stream) {
-    const std::uint64_t size = stream.Remaining();
-    // A metafile is a list of drawing records; the bitmap's block limit is a
-    // generous bound for it.
-    if (size > MaxBlockBytes) RaiseOutOfMemory();
-    Bytes b;
-    try {
-        b.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        RaiseOutOfMemory();
-    }
-    if (size > 0) stream.ReadBuffer(b.data(), b.size());
+    Bytes b = ReadRemaining(stream);
+    const std::uint64_t size = b.size();
 
     // An empty file holds no header, so it is no metafile of any layout.
     if (size < 4) invalidMetafile();

@@ -1,0 +1,25 @@
+#include "ByteFields.h"
+
+#include <new>
+
+#include "Bitmap.h"
+#include "Errors.h"
+#include "Stream.h"
+
+namespace vem {
+
+std::vector<std::uint8_t> ReadRemaining(TStream& stream) {
+    const std::uint64_t size = stream.Remaining();
+    // These files are a few kilobytes; the bitmap's block limit is a generous bound.
+    if (size > MaxBlockBytes) RaiseOutOfMemory();
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        RaiseOutOfMemory();
+    }
+    if (size > 0) stream.ReadBuffer(bytes.data(), bytes.size());
+    return bytes;
+}
+
+} // namespace vem
