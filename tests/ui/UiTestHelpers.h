@@ -130,6 +130,21 @@ inline void CatchUnexpectedBoxes() {
     vemui::SetErrorBoxHook([](const QString&, const QString& text) { UnexpectedBoxes() << text; });
 }
 
+// The program's forms as start-up makes them, the main window on show, with
+// any unexpected box caught.
+inline void StartForms() {
+    CatchUnexpectedBoxes();
+    CreateApplicationForms();
+    MainForm->resize(900, 700);
+    MainForm->show();
+}
+
+// Destroys the forms; returns the texts of the boxes nobody expected.
+inline QString StopForms() {
+    DestroyApplicationForms();
+    return UnexpectedBoxes().join(QLatin1Char('\n'));
+}
+
 // Collects what the error box would have shown while it lives.
 struct ErrorBoxes {
     QStringList Texts;

@@ -102,15 +102,10 @@ private:
     }
 
 private slots:
-    void init() {
-        CatchUnexpectedBoxes();
-        CreateApplicationForms();
-        MainForm->resize(900, 700);
-        MainForm->show();
-    }
+    void init() { StartForms(); }
     void cleanup() {
-        DestroyApplicationForms();
-        QVERIFY2(UnexpectedBoxes().isEmpty(), qPrintable(UnexpectedBoxes().join(QLatin1Char('\n'))));
+        const QString boxes = StopForms();
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes));
     }
 
     void answers_data() {

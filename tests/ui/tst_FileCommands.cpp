@@ -65,15 +65,10 @@ private:
     QString good() const { return WriteFile(path("good.bmp"), Bmp24(4, 3, [](int x, int) { return 0x102030u * x; })); }
 
 private slots:
-    void init() {
-        CatchUnexpectedBoxes();
-        CreateApplicationForms();
-        MainForm->resize(900, 700);
-        MainForm->show();
-    }
+    void init() { StartForms(); }
     void cleanup() {
-        DestroyApplicationForms();
-        QVERIFY2(UnexpectedBoxes().isEmpty(), qPrintable(UnexpectedBoxes().join(QLatin1Char('\n'))));
+        const QString boxes = StopForms();
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes));
     }
 
     void openFailures_data() {

@@ -50,15 +50,10 @@ private:
     QString path(const QString& name) const { return dir_.filePath(name); }
 
 private slots:
-    void init() {
-        CatchUnexpectedBoxes();
-        CreateApplicationForms();
-        MainForm->resize(900, 700);
-        MainForm->show();
-    }
+    void init() { StartForms(); }
     void cleanup() {
-        DestroyApplicationForms();
-        QVERIFY2(UnexpectedBoxes().isEmpty(), qPrintable(UnexpectedBoxes().join(QLatin1Char('\n'))));
+        const QString boxes = StopForms();
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes));
     }
 
     void startUpState() {
