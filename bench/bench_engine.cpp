@@ -29,6 +29,7 @@
 
 #include "core/Bitmap.h"
 #include "core/Workspace.h"
+#include "support/SpiralCorridor.h"
 
 #ifdef VEM_BENCH_OPENCV
 #include <opencv2/imgproc.hpp>
@@ -127,28 +128,8 @@ std::unique_ptr<TBitmap> blobs(int side) {
 constexpr TColor kCorridor = RGB(100, 160, 220);
 
 std::unique_ptr<TBitmap> spiral(int side) {
-    std::vector<std::uint8_t> corridor(static_cast<std::size_t>(side) * side, 0);
-    auto at = [&](int x, int y) -> std::uint8_t& { return corridor[static_cast<std::size_t>(y) * side + x]; };
-    auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < side && y < side; };
-    // Walk clockwise from (0, 0), turning where going on would come within
-    // one pixel of the corridor already laid.
-    int x = 0, y = 0, d = 0;
-    const int dx[4] = {1, 0, -1, 0}, dy[4] = {0, 1, 0, -1};
-    at(0, 0) = 1;
-    auto canStep = [&](int dir) {
-        const int nx = x + dx[dir], ny = y + dy[dir], fx = x + 2 * dx[dir], fy = y + 2 * dy[dir];
-        return inside(nx, ny) && !at(nx, ny) && (!inside(fx, fy) || !at(fx, fy));
-    };
-    for (;;) {
-        if (!canStep(d)) {
-            d = (d + 1) % 4;
-            if (!canStep(d)) break;
-        }
-        x += dx[d];
-        y += dy[d];
-        at(x, y) = 1;
-    }
-    return makePicture(side, side, [&](int px, int py) { return noisy(at(px, py) ? kCorridor : RGB(20, 20, 20), px, py, 4); });
+    const SpiralCorridor corridor = MakeSpiralCorridor(side);
+    return makePicture(side, side, [&](int px, int py) { return noisy(corridor.At(px, py) ? kCorridor : RGB(20, 20, 20), px, py, 4); });
 }
 
 // --- The copy every figure is compared with --------------------------------

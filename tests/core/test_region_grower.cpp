@@ -10,6 +10,7 @@
 #include "core/KSystem.h"
 #include "core/PixelFormat.h"
 #include "support/EnginePictures.h"
+#include "support/SpiralCorridor.h"
 
 namespace vem {
 namespace {
@@ -146,28 +147,12 @@ INSTANTIATE_TEST_SUITE_P(
 // with a noisy corridor colour: the fill must follow it to its end and no further.
 TEST(RegionGrower, FollowsASpiralCorridorToItsEnd) {
     for (int side : {7, 24, 41}) {
-        std::vector<char> corridor(static_cast<std::size_t>(side) * side, 0);
-        auto at = [&](int x, int y) -> char& { return corridor[static_cast<std::size_t>(y) * side + x]; };
-        auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < side && y < side; };
-        int x = 0, y = 0, d = 0;
-        const int dx[4] = {1, 0, -1, 0}, dy[4] = {0, 1, 0, -1};
-        at(0, 0) = 1;
-        auto canStep = [&](int dir) {
-            const int nx = x + dx[dir], ny = y + dy[dir], fx = x + 2 * dx[dir], fy = y + 2 * dy[dir];
-            return inside(nx, ny) && !at(nx, ny) && (!inside(fx, fy) || !at(fx, fy));
-        };
-        for (;;) {
-            if (!canStep(d)) {
-                d = (d + 1) % 4;
-                if (!canStep(d)) break;
-            }
-            x += dx[d];
-            y += dy[d];
-            at(x, y) = 1;
-        }
+        const SpiralCorridor spiral = MakeSpiralCorridor(side);
+        const std::vector<char>& corridor = spiral.Cells;
+        const int x = spiral.EndX, y = spiral.EndY;
         auto bmp = MakeBitmap24(side, side, [&](int px, int py) {
             const auto n = static_cast<std::uint8_t>((px * 7 + py * 3) % 5);
-            return at(px, py) ? RGB(100 + n, 160, 220 - n) : RGB(20, 20 + n, 20);
+            return spiral.At(px, py) ? RGB(100 + n, 160, 220 - n) : RGB(20, 20 + n, 20);
         });
         TConvSettings s;
         s.TargetColor = RGB(102, 160, 218);
