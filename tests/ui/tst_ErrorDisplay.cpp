@@ -17,21 +17,11 @@
 #include <QTimer>
 
 #include "Application.h"
+#include "BoxLog.h"
 #include "ErrorDisplay.h"
 #include "core/Errors.h"
 
 namespace {
-
-struct BoxLog {
-    QStringList titles, texts;
-    BoxLog() {
-        vemui::SetErrorBoxHook([this](const QString& title, const QString& text) {
-            titles << title;
-            texts << text;
-        });
-    }
-    ~BoxLog() { vemui::SetErrorBoxHook({}); }
-};
 
 using Thrower = std::function<void()>;
 

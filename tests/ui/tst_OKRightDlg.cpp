@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "BoxLog.h"
 #include "ErrorDisplay.h"
 #include "Application.h"
 #include "Unit5.h"
@@ -51,17 +52,6 @@ void onNextModal(F action) {
         if (QWidget* modal = QApplication::activeModalWidget()) action(modal);
     });
 }
-
-struct BoxLog {
-    QStringList titles, texts;
-    BoxLog() {
-        vemui::SetErrorBoxHook([this](const QString& title, const QString& text) {
-            titles << title;
-            texts << text;
-        });
-    }
-    ~BoxLog() { vemui::SetErrorBoxHook({}); }
-};
 
 } // namespace
 
