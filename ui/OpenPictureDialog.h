@@ -62,6 +62,8 @@ private:
 // The modal preview window: "プレビュー", a resizable tool window, centred on
 // the screen, showing a copy of the picture; Esc or the close box closes it.
 class TPreviewForm : public QDialog {
+    Q_OBJECT
+
 public:
     TPreviewForm(const vem::TPicture& picture, QWidget* owner);
     QFrame* Panel;

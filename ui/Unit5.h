@@ -40,6 +40,8 @@ private:
 };
 
 class TOKRightDlg : public QDialog {
+    Q_OBJECT
+
 public:
     // Settings must outlive the dialog; it is read by FormCreate and written
     // by every choice at the moment it is made.

@@ -10,6 +10,8 @@ class QPushButton;
 namespace vemui {
 
 class TAboutBox : public QDialog {
+    Q_OBJECT
+
 public:
     explicit TAboutBox(QWidget* owner = nullptr);
 
