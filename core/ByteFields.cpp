@@ -15,7 +15,9 @@ std::vector<std::uint8_t> ReadRemaining(TStream& stream) {
     std::vector<std::uint8_t> bytes;
     try {
         bytes.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
+        // The catch's other outcome, an exception of another type, would take
+        // a size past max_size(), which the bound above excludes.
+    } catch (const std::bad_alloc&) { // LCOV_EXCL_BR_LINE
         RaiseOutOfMemory();
     }
     if (size > 0) stream.ReadBuffer(bytes.data(), bytes.size());

@@ -389,7 +389,7 @@ void TForm3::buildMask() {
     const TColor fill = ResolveColor(FillColor);
     const std::uint8_t fb = GetBValue(fill), fg = GetGValue(fill), fr = GetRValue(fill);
     std::uint8_t fillRun[64 * 3];
-    for (int i = 0; i < 64; ++i) {
+    for (std::size_t i = 0; i < 64; ++i) {
         fillRun[3 * i] = fb;
         fillRun[3 * i + 1] = fg;
         fillRun[3 * i + 2] = fr;

@@ -230,7 +230,8 @@ void TWorkspace::runPixelRule(int mode, PixelBlock spare) {
     lastCaption_.clear();
     PixelBlock recycled = finishedFromOriginal();
     if (recycled.empty()) recycled = std::move(spare);
-    spare.reset();
+    // Frees a block that was not taken; a moved-from block is empty already.
+    spare.reset(); // NOLINT(bugprone-use-after-move)
 
     const std::int64_t width = Original.Image1.Width(), height = Original.Image1.Height();
     // No rows: nothing to do. No columns: no position to visit, and no

@@ -27,8 +27,10 @@ long systemWrite(int fd, const void* buffer, std::size_t count) { return ::write
 int systemFsync(int fd) { return ::fsync(fd); }
 int systemClose(int fd) { return ::close(fd); }
 int systemRename(const char* from, const char* to) { return ::rename(from, to); }
+int systemFchmod(int fd, unsigned mode) { return ::fchmod(fd, static_cast<mode_t>(mode)); }
+long systemRead(int fd, void* buffer, std::size_t count) { return ::read(fd, buffer, count); }
 
-constexpr FileSystemCalls SystemCalls{systemWrite, systemFsync, systemClose, systemRename};
+constexpr FileSystemCalls SystemCalls{systemWrite, systemFsync, systemClose, systemRename, systemFchmod, systemRead};
 
 FileSystemCalls& callTable() {
     static FileSystemCalls table = SystemCalls;
@@ -94,7 +96,7 @@ std::size_t TFileReadStream::Read(void* buffer, std::size_t count) {
     std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - pos_));
     std::size_t done = 0;
     while (done < want) {
-        ssize_t r = ::read(fd_, out + done, std::min(want - done, MaxIoChunk));
+        const long r = ActiveFileSystemCalls().read(fd_, out + done, std::min(want - done, MaxIoChunk));
         if (r < 0) {
             if (errno == EINTR) continue;
             throw EReadError(msg::ReadError);
@@ -151,7 +153,7 @@ TSafeFileWriter::TSafeFileWriter(const std::string& fileName) : target_(fileName
     fd_ = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd_ < 0) RaiseFCreateError(fileName, errno);
     temp_ = name.data();
-    if (::fchmod(fd_, mode) != 0) {
+    if (ActiveFileSystemCalls().fchmod(fd_, mode) != 0) {
         int err = errno;
         discard();
         RaiseFCreateError(fileName, err);

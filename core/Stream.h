@@ -67,14 +67,17 @@ public:
     std::vector<std::uint8_t> Bytes;
 };
 
-// The system calls under saving, replaceable by tests to make any write,
-// flush, close or rename fail. One process-wide table: the program has a
-// single user-interface thread, and tests restore the table when done.
+// The system calls under saving and reading, replaceable by tests to make
+// any write, flush, close, rename, permission change or read fail. One
+// process-wide table: the program has a single user-interface thread, and
+// tests restore the table when done.
 struct FileSystemCalls {
     long (*write)(int fd, const void* buffer, std::size_t count);
     int (*fsync)(int fd);
     int (*close)(int fd);
     int (*rename)(const char* from, const char* to);
+    int (*fchmod)(int fd, unsigned mode);
+    long (*read)(int fd, void* buffer, std::size_t count);
 };
 FileSystemCalls& ActiveFileSystemCalls();
 void RestoreFileSystemCalls();

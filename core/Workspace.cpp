@@ -139,7 +139,8 @@ bool TWorkspace::approxFromPoint(PixelBlock* oldFinished) {
     WorkBmpGuard guard{*this};
     PixelBlock old = finishedFromOriginal();
     if (oldFinished) *oldFinished = std::move(old);
-    old.reset();
+    // Frees a block that was not handed out; a moved-from block is empty already.
+    old.reset(); // NOLINT(bugprone-use-after-move)
 
     TForm3 grower;
     grower.FormCreate(Settings, Original.Image1.Picture());
