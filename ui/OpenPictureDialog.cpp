@@ -17,6 +17,7 @@
 #include <qdrawutil.h>
 
 #include "ErrorDisplay.h"
+#include "FormControls.h"
 #include "FileDialogCommon.h"
 #include "PictureImage.h"
 #include "core/Bitmap.h"
@@ -38,12 +39,6 @@ constexpr int LabelRowHeight = 23;
 // around the picture.
 constexpr int PreviewLine = 1;
 constexpr int PreviewBorder = 5;
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QString utf8(const char* text) { return QString::fromUtf8(text); }
 

@@ -9,17 +9,9 @@
 
 #include "Application.h"
 #include "ErrorDisplay.h"
+#include "FormControls.h"
 
 namespace vemui {
-namespace {
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-} // namespace
 
 TOKBottomDlg::TOKBottomDlg(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -17,6 +17,7 @@
 #include "Application.h"
 #include "DialogPlacement.h"
 #include "ErrorDisplay.h"
+#include "FormControls.h"
 #include "PictureImage.h"
 #include "core/IntText.h"
 
@@ -25,12 +26,6 @@ namespace {
 
 constexpr int SwatchWidth = 41;
 constexpr int SwatchHeight = 17;
-
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QLabel* makeLabel(QWidget* parent, const char* name, const char* text, int left, int top) {
     auto* label = named(new QLabel(QString::fromUtf8(text), parent), name);
