@@ -27,8 +27,7 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner)
     QWidget::setTabOrder(CancelBtn, RadioButton1);
     QWidget::setTabOrder(RadioButton1, RadioButton2);
     OKBtn->setFocus();
-    if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    centerOnScreen(this, owner);
     FormCreate();
 }
 

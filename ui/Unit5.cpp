@@ -85,8 +85,7 @@ TOKRightDlg::TOKRightDlg(vem::TConvSettings& settings, QWidget* owner)
     createColorDialog();
     createTabOrder();
     OKBtn->setFocus();
-    if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    centerOnScreen(this, owner);
     FormCreate();
 }
 

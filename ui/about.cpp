@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "Application.h"
+#include "FormControls.h"
 #include "vem_version.h"
 
 namespace vemui {
@@ -58,8 +59,7 @@ TAboutBox::TAboutBox(QWidget* owner)
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, [this] { done(1); });
 
-    if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    centerOnScreen(this, owner);
 }
 
 } // namespace vemui
