@@ -1,7 +1,11 @@
 // Building a form's controls.
 #pragma once
 
+#include <QDialog>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QPushButton>
+#include <QRect>
 #include <QScreen>
 #include <QString>
 #include <QWidget>
@@ -21,6 +25,33 @@ W* named(W* widget, const char* name) {
 inline void centerOnScreen(QWidget* form, const QWidget* owner) {
     if (QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
         form->move(screen->geometry().center() - form->rect().center());
+}
+
+// The OK and Cancel buttons and the sunken frame behind the choices that the
+// program's dialogs share. OK is the default button and ends the dialog with
+// 1, Cancel with 2, both through done() so that a dialog's own checks run.
+struct OkCancelFrame {
+    QPushButton* OK;
+    QPushButton* Cancel;
+    QFrame* Bevel;
+};
+
+inline OkCancelFrame makeOkCancelFrame(QDialog* dialog, const QRect& ok, const QRect& cancel, const QRect& bevel) {
+    OkCancelFrame c{};
+    c.OK = named(new QPushButton(QStringLiteral("OK"), dialog), "OKBtn");
+    c.OK->setGeometry(ok);
+    c.OK->setDefault(true);
+    QObject::connect(c.OK, &QPushButton::clicked, dialog, [dialog] { dialog->done(1); });
+
+    c.Cancel = named(new QPushButton(QString::fromUtf8("キャンセル"), dialog), "CancelBtn");
+    c.Cancel->setGeometry(cancel);
+    QObject::connect(c.Cancel, &QPushButton::clicked, dialog, [dialog] { dialog->done(2); });
+
+    c.Bevel = named(new QFrame(dialog), "Bevel1");
+    c.Bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    c.Bevel->setGeometry(bevel);
+    c.Bevel->lower();
+    return c;
 }
 
 } // namespace vemui

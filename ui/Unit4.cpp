@@ -32,19 +32,11 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner)
 }
 
 void TOKBottomDlg::createControls() {
-    OKBtn = named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
-    OKBtn->setGeometry(79, 180, 75, 25);
-    OKBtn->setDefault(true);
-    connect(OKBtn, &QPushButton::clicked, this, [this] { done(1); });
-
-    CancelBtn = named(new QPushButton(QString::fromUtf8("キャンセル"), this), "CancelBtn");
-    CancelBtn->setGeometry(159, 180, 75, 25);
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
-
-    Bevel1 = named(new QFrame(this), "Bevel1");
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Bevel1->setGeometry(8, 8, 297, 161);
-    Bevel1->lower();
+    const OkCancelFrame frame =
+        makeOkCancelFrame(this, QRect(79, 180, 75, 25), QRect(159, 180, 75, 25), QRect(8, 8, 297, 161));
+    OKBtn = frame.OK;
+    CancelBtn = frame.Cancel;
+    Bevel1 = frame.Bevel;
 
     RadioButton1 = named(new QRadioButton(QString::fromUtf8("原画として読み込む"), this), "RadioButton1");
     RadioButton1->setGeometry(24, 24, 265, 17);

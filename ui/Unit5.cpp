@@ -90,19 +90,11 @@ TOKRightDlg::TOKRightDlg(vem::TConvSettings& settings, QWidget* owner)
 }
 
 void TOKRightDlg::createControls() {
-    OKBtn = named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
-    OKBtn->setGeometry(476, 8, 75, 25);
-    OKBtn->setDefault(true);
-    connect(OKBtn, &QPushButton::clicked, this, [this] { done(1); });
-
-    CancelBtn = named(new QPushButton(QString::fromUtf8("キャンセル"), this), "CancelBtn");
-    CancelBtn->setGeometry(476, 38, 75, 25);
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { done(2); });
-
-    Bevel1 = named(new QFrame(this), "Bevel1");
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Bevel1->setGeometry(8, 8, 457, 161);
-    Bevel1->lower();
+    const OkCancelFrame frame =
+        makeOkCancelFrame(this, QRect(476, 8, 75, 25), QRect(476, 38, 75, 25), QRect(8, 8, 457, 161));
+    OKBtn = frame.OK;
+    CancelBtn = frame.Cancel;
+    Bevel1 = frame.Bevel;
 
     // Siblings, so Qt makes them one exclusive group; none is checked at first.
     RadioButton1 = makeRadio(this, "RadioButton1", "一致部分を残す", 16);
