@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QApplication>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
@@ -79,24 +80,13 @@ TImageControl::TImageControl(TMDIChild* owner, const vem::TImage& image, QWidget
     setFixedSize(image.Width(), image.Height());
 }
 
-void TImageControl::PictureChanged() {
-    stale_ = true;
-    update();
-}
+void TImageControl::PictureChanged() { update(); }
 
-const QImage& TImageControl::Shown() {
-    if (stale_) {
-        shown_ = vemui::PictureToQImage(image_.Picture());
-        stale_ = false;
-    }
-    return shown_;
-}
-
-void TImageControl::paintEvent(QPaintEvent*) {
-    const QImage& picture = Shown();
-    if (picture.isNull()) return;
+// Only the rectangles the event exposes are converted: after a scroll that is
+// the strip coming into view, not the picture.
+void TImageControl::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(0, 0, picture);
+    for (const QRect& exposed : event->region()) vemui::DrawPicture(painter, image_.Picture(), exposed);
 }
 
 void TImageControl::mousePressEvent(QMouseEvent* event) { press(event); }

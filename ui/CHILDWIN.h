@@ -1,7 +1,6 @@
 // The image window: one MDI child presenting one slot of the workspace.
 #pragma once
 
-#include <QImage>
 #include <QMdiSubWindow>
 #include <QString>
 #include <QWidget>
@@ -12,16 +11,15 @@ class TMainForm;
 class TMDIChild;
 
 // The picture control: draws the slot's picture unscaled at its top-left,
-// clipped to its own size (the slot's extent), and reports mouse presses in
+// clipped to its own size (the slot's extent), straight from the slot's pixel
+// store and only where a paint event exposes it, and reports mouse presses in
 // picture coordinates.
 class TImageControl : public QWidget {
     Q_OBJECT
 public:
     TImageControl(TMDIChild* owner, const vem::TImage& image, QWidget* parent);
-    // The picture changed: the cached copy is rebuilt at the next paint.
+    // The picture changed: the whole control is repainted.
     void PictureChanged();
-    // The converted picture as drawn (rebuilt on demand).
-    const QImage& Shown();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,8 +30,6 @@ protected:
 private:
     TMDIChild* owner_;
     const vem::TImage& image_;
-    QImage shown_;
-    bool stale_ = true;
     void press(QMouseEvent* event);
 };
 

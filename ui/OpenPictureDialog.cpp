@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QToolButton>
@@ -72,11 +73,7 @@ TPreviewBox::TPreviewBox(QWidget* parent) : QWidget(parent) {
     image_.Stretch = true;
     image_.Proportional = true;
     image_.Center = true;
-    image_.OnChange = [this] {
-        converted_ = false;
-        shown_ = QImage();
-        update();
-    };
+    image_.OnChange = [this] { update(); };
 }
 
 void TPreviewBox::resizeEvent(QResizeEvent* event) {
@@ -84,34 +81,23 @@ void TPreviewBox::resizeEvent(QResizeEvent* event) {
     image_.SetBounds(width(), height());
 }
 
+bool TPreviewBox::DrawFailed() const {
+    const vem::TPicture& picture = image_.Picture();
+    return dynamic_cast<const vem::TBitmap*>(picture.Graphic()) && picture.Width() > 0 && picture.Height() > 0 &&
+           !CanDrawPicture(picture);
+}
+
 // Drawing never reaches the error box: a picture that cannot be drawn says
 // so in its own area, as a picture being browsed should.
-void TPreviewBox::paintEvent(QPaintEvent*) {
-    const vem::TPicture& picture = image_.Picture();
-    if (!picture.Graphic()) return;
-    if (!converted_) {
-        converted_ = true;
-        drawFailed_ = false;
-        try {
-            shown_ = PictureToQImage(picture);
-        } catch (const std::exception&) {
-            shown_ = QImage();
-            drawFailed_ = true;
-        }
-        // A bitmap with a size but without pixels that can be shown is broken.
-        if (shown_.isNull() && dynamic_cast<const vem::TBitmap*>(picture.Graphic()) && picture.Width() > 0 &&
-            picture.Height() > 0)
-            drawFailed_ = true;
-    }
+void TPreviewBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    if (drawFailed_) {
+    if (DrawFailed()) {
         painter.drawText(rect(), Qt::AlignCenter, utf8(InvalidImageText));
         return;
     }
-    if (shown_.isNull()) return;
     const vem::TRect r = image_.DestRect(width(), height());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(r.Left, r.Top, r.Width(), r.Height()), shown_);
+    const QRect dest(r.Left, r.Top, r.Width(), r.Height());
+    for (const QRect& exposed : event->region()) DrawPictureScaled(painter, image_.Picture(), dest, exposed);
 }
 
 void TPreviewBox::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -7,7 +7,6 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFrame>
-#include <QImage>
 #include <QString>
 #include <QWidget>
 
@@ -19,16 +18,17 @@ class QToolButton;
 namespace vemui {
 
 // A picture shown stretched to fit, keeping its aspect ratio, centred (the
-// placement of vem::TImage::DestRect). A picture that holds a graphic but
-// cannot be drawn shows "画像が不正です" instead. Icons and metafiles are
-// never drawn by the program and leave the area blank.
+// placement of vem::TImage::DestRect), drawn straight from its store one
+// picture pixel per screen pixel. A picture that holds a bitmap with a size
+// but no pixels that can be read shows "画像が不正です" instead. Icons and
+// metafiles are never drawn by the program and leave the area blank.
 class TPreviewBox : public QWidget {
 public:
     explicit TPreviewBox(QWidget* parent);
     vem::TImage& Image() { return image_; }
     const vem::TImage& Image() const { return image_; }
-    // True when the last drawing attempt failed.
-    bool DrawFailed() const { return drawFailed_; }
+    // True when the picture on show cannot be drawn.
+    bool DrawFailed() const;
     std::function<void()> OnDoubleClick;
 
 protected:
@@ -38,10 +38,6 @@ protected:
 
 private:
     vem::TImage image_;
-    // The picture converted for the screen once per change, not per paint.
-    QImage shown_;
-    bool converted_ = false;
-    bool drawFailed_ = false;
 };
 
 // A panel with a raised inner and a lowered outer bevel and a caption

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -53,11 +54,9 @@ TImageBox::TImageBox(int width, int height, QWidget* parent) : QWidget(parent), 
     image_.OnChange = [this] { update(); };
 }
 
-void TImageBox::paintEvent(QPaintEvent*) {
-    const QImage picture = PictureToQImage(image_.Picture());
-    if (picture.isNull()) return;
+void TImageBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(0, 0, picture);
+    DrawPicture(painter, image_.Picture(), event->rect());
 }
 
 void TImageBox::mousePressEvent(QMouseEvent* event) {
