@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyleOptionTitleBar>
+#include <QWindowStateChangeEvent>
 #include <QtMath>
 
 #include "ErrorDisplay.h"
@@ -139,8 +140,22 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
 }
 
 void TMDIChild::changeEvent(QEvent* event) {
+    if (event->type() != QEvent::WindowStateChange) return QMdiSubWindow::changeEvent(event);
+    const Qt::WindowStates was = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+    const bool minimizing = !(was & Qt::WindowMinimized) && isMinimized();
+    const bool restoring = (was & Qt::WindowMinimized) && !isMinimized() && !isMaximized();
+    // Qt's frame has not moved the window yet: this is its normal place.
+    if (minimizing && !(was & Qt::WindowMaximized)) normalGeometry_ = geometry();
     QMdiSubWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && fitPending_ && !isMinimized() && !isMaximized()) fitToContent();
+    // A minimised window comes back from its own bar (a double click, its
+    // restore button, its system menu), which Qt offers only to windows with
+    // a minimise button; the normal frame keeps the close box alone. Changing
+    // the buttons makes Qt restore the window at its minimised width, so the
+    // window goes back to the place it had itself.
+    if (windowFlags().testFlag(Qt::WindowMinimizeButtonHint) != isMinimized())
+        setWindowFlag(Qt::WindowMinimizeButtonHint, isMinimized());
+    if (restoring && normalGeometry_.isValid()) setGeometry(normalGeometry_);
+    if (fitPending_ && !isMinimized() && !isMaximized()) fitToContent();
 }
 
 void TMDIChild::imageChanged() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMdiSubWindow>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -65,6 +66,8 @@ private:
     TImageControl* image1_;
     // A resize asked for while minimised, applied when the window is restored.
     bool fitPending_ = false;
+    // Where the window stood before it was minimised.
+    QRect normalGeometry_;
     void imageChanged();
     void captionChanged();
     void fitToContent();

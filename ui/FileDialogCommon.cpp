@@ -1,9 +1,13 @@
 #include "FileDialogCommon.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QEvent>
 #include <QFileDialog>
 #include <QRegularExpression>
 
 #include "DialogPlacement.h"
+#include "FormControls.h"
 
 namespace vemui {
 namespace {
@@ -23,6 +27,25 @@ QString withoutOwnPatterns(QString description, const QStringList& patterns) {
     if (splitPatterns(inner) != patterns) return description;
     return description.left(open).trimmed();
 }
+
+// The name completer's list is a window of its own, not a child of the
+// dialog: when Enter both accepts a typed name and picks it from the list,
+// the list stays on screen after the dialog has gone and swallows the next
+// press anywhere. It goes whenever the dialog does.
+class HidePopupsOnHide : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide && watched == parent()) {
+            const QList<QCompleter*> completers = watched->findChildren<QCompleter*>();
+            for (QCompleter* c : completers)
+                if (c->popup()) c->popup()->hide();
+        }
+        return false;
+    }
+};
 
 } // namespace
 
@@ -49,6 +72,8 @@ void PrepareFileDialog(QFileDialog* dialog) {
     // with places from another run whatever that file held.
     dialog->setHistory(QStringList());
     PlaceCommonDialogWhenShown(dialog);
+    dialog->installEventFilter(new HidePopupsOnHide(dialog));
+    keepFromMinimizing(dialog);
 }
 
 } // namespace vemui

@@ -23,7 +23,8 @@ QStringList NameFiltersFromFilterText(const std::string& filterText);
 // dialog has no room for the preview and could not be driven in tests); any
 // name accepted, existing or not (a missing file is reported by the load
 // that follows); no default suffix; no remembered folders; placed by the
-// common-dialog rule each time it is shown.
+// common-dialog rule each time it is shown; the name completer's list closes
+// with the dialog.
 void PrepareFileDialog(QFileDialog* dialog);
 
 } // namespace vemui

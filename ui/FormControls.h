@@ -2,8 +2,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QEvent>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QMetaObject>
+#include <QObject>
 #include <QPushButton>
 #include <QRect>
 #include <QScreen>
@@ -19,6 +22,45 @@ W* named(W* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
+
+// The frame of the program's fixed-size dialogs: a title bar with the close
+// box only, no minimise or maximise box, not resizable.
+inline constexpr Qt::WindowFlags FixedDialogFlags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                                                    Qt::MSWindowsFixedSizeDialogHint;
+
+// Brings a dialog back whenever the window manager minimises it. The
+// program's dialogs ask for the close box alone, but some window managers
+// add a minimise button to every window anyway; a modal dialog minimised
+// there takes the whole program off the screen with it, with no way back on
+// a desktop without a task bar.
+class RestoreWhenMinimized : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WindowStateChange && watched == parent()) {
+            auto* dialog = static_cast<QWidget*>(watched);
+            // Not from inside the change: the window system is still busy
+            // minimising the window.
+            if (dialog->isMinimized())
+                QMetaObject::invokeMethod(
+                    this,
+                    [dialog] {
+                        if (!dialog->isMinimized()) return;
+                        dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
+                        dialog->activateWindow();
+                    },
+                    Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+// What every dialog of the program gets: see RestoreWhenMinimized. The
+// filter is a child of DIALOG and goes with it.
+inline void keepFromMinimizing(QWidget* dialog) { dialog->installEventFilter(new RestoreWhenMinimized(dialog)); }
 
 // Centres a fixed-size form on the screen of its owner (the primary screen
 // without one), as the program's dialogs open.

@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -32,6 +34,37 @@ constexpr int kToolBarHeight = 30;
 constexpr int kGlyphButtonWidth = 23;
 constexpr int kControlHeight = 22;
 constexpr int kControlTop = (kToolBarHeight - kControlHeight) / 2 - 1;
+
+// The tool bar's panel asks for room for all its controls (the last button
+// ends at 751, then the indent again) but insists on none: a frame made
+// narrower cuts the controls off at its right edge, as a tool bar that does
+// not wrap does, and stays sizeable.
+class TToolBarPanel : public QWidget {
+public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override { return QSize(676 + 75 + 5, kToolBarHeight); }
+    QSize minimumSizeHint() const override { return QSize(0, kToolBarHeight); }
+};
+
+// At start-up each image window goes to the next cascade position, the one
+// the cascade command would give it; Qt would spread new windows side by
+// side instead. Those positions depend on the client area's size, known only
+// when the area is first shown: then the windows are cascaded once, which
+// also sizes each to its content, and the filter goes.
+class TStartUpCascade : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched == parent()) {
+            static_cast<QMdiArea*>(watched)->cascadeSubWindows();
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
 
 } // namespace
 
@@ -231,11 +264,9 @@ void TMainForm::createToolBar() {
 
     // The controls sit at fixed positions, so they live on one plain panel
     // that fills the tool bar; the tool bar never wraps or reorders them.
-    auto* bar = new QWidget(ToolBar2);
+    auto* bar = new TToolBarPanel(ToolBar2);
     bar->setObjectName(QStringLiteral("ToolBar2Panel"));
     bar->setFixedHeight(kToolBarHeight);
-    // Wide enough for the last button (ending at 751) and the indent again.
-    bar->setMinimumWidth(676 + 75 + 5);
     bar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     ToolBar2->addWidget(bar);
 
@@ -247,6 +278,10 @@ void TMainForm::createToolBar() {
     ComboBox1->addItem(QStringLiteral("編集用を読み込む"));
     ComboBox1->setCurrentIndex(0);
     ComboBox1->setGeometry(5, kControlTop, 145, kControlHeight);
+    // A file dragged from a file manager also offers its name as text, which
+    // the edit field would take in: a drop anywhere on the frame window goes
+    // to the frame and asks for the load target instead.
+    ComboBox1->lineEdit()->setAcceptDrops(false);
     ToolBarControls.push_back(ComboBox1);
 
     ToolButton1 = newGlyphButton(bar, "ToolButton1", 150);
@@ -318,6 +353,7 @@ void TMainForm::createMdiArea() {
     MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(MdiArea);
+    MdiArea->installEventFilter(new TStartUpCascade(MdiArea));
 }
 
 void TMainForm::createDialogs() {

@@ -14,9 +14,9 @@
 namespace vemui {
 
 TOKBottomDlg::TOKBottomDlg(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(owner, FixedDialogFlags) {
     setObjectName(QStringLiteral("OKBottomDlg"));
+    keepFromMinimizing(this);
     setWindowTitle(QString::fromUtf8("ダイアログ"));
     QFont dialogFont(QString::fromUtf8(FormFontFamily));
     dialogFont.setPixelSize(12);

@@ -71,10 +71,9 @@ void TImageBox::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 TOKRightDlg::TOKRightDlg(vem::TConvSettings& settings, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      settings_(settings) {
+    : QDialog(owner, FixedDialogFlags), settings_(settings) {
     setObjectName(QStringLiteral("OKRightDlg"));
+    keepFromMinimizing(this);
     setWindowTitle(QString::fromUtf8("ダイアログ"));
     QFont dialogFont(QString::fromUtf8(FormFontFamily));
     dialogFont.setPixelSize(12);
@@ -135,6 +134,7 @@ void TOKRightDlg::createColorDialog() {
     ColorDialog1 = named(new QColorDialog(this), "ColorDialog1");
     ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
     PlaceCommonDialogWhenShown(ColorDialog1);
+    keepFromMinimizing(ColorDialog1);
     // Qt keeps custom colours for the whole process; a new settings dialog
     // starts with none defined, and those the user defines last as long as
     // this dialog's chooser is the one in use.

@@ -26,9 +26,9 @@ QLabel* makeLabel(QWidget* parent, const char* name, const char* text, int left,
 } // namespace
 
 TAboutBox::TAboutBox(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(owner, FixedDialogFlags) {
     setObjectName(QStringLiteral("AboutBox"));
+    keepFromMinimizing(this);
     setWindowTitle(QString::fromUtf8("バージョン情報"));
     setFont(QFont(QString::fromUtf8(FormFontFamily)));
     setFixedSize(252, 184);

@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QDropEvent>
+#include <QLineEdit>
+#include <QMdiArea>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -56,18 +58,20 @@ struct DialogAnswerer : QObject {
     }
 };
 
-// Drags MIME over the main window and drops it there, as a file manager
-// does; then lets the next events run, answering the load-target dialog
-// with ANSWER.
-DropRun drop(QMimeData& mime, const Answer& answer) {
+// Drags MIME over the middle of TARGET (the main window by default) and
+// drops it there, as a file manager does: Qt hands the drag to the first
+// widget from TARGET outward that takes it. Then lets the next events run,
+// answering the load-target dialog with ANSWER.
+DropRun drop(QMimeData& mime, const Answer& answer, QWidget* target = nullptr) {
     DropRun run;
     DialogAnswerer answerer(run, answer);
-    const QPoint at = MainForm->rect().center();
+    if (!target) target = MainForm;
+    const QPoint at = target->rect().center();
     QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(MainForm, &enter);
+    QApplication::sendEvent(target, &enter);
     if (enter.isAccepted()) {
         QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(MainForm, &dropped);
+        QApplication::sendEvent(target, &dropped);
         run.accepted = dropped.isAccepted();
     }
     run.dropReturned = true;
@@ -172,6 +176,33 @@ private slots:
         QCOMPARE(captions(), before);
         QVERIFY(dropFiles({bmp("after.bmp", 7, 1)}, editingOk).dialogShown);
         QCOMPARE(MDIChild2->windowTitle(), QString("編集用:7×1"));
+    }
+
+    // A file manager offers the file's address as text too. Wherever on the
+    // frame it lands, the frame asks for the target, and no edit field takes
+    // the text.
+    void droppedAnywhereOnTheFrame_data() {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("combo box") << "combo box";
+        QTest::newRow("tool bar button") << "tool bar button";
+        QTest::newRow("image window") << "image window";
+        QTest::newRow("client area") << "client area";
+    }
+    void droppedAnywhereOnTheFrame() {
+        QFETCH(QString, where);
+        QWidget* target = where == "combo box"         ? MainForm->ComboBox1->lineEdit()
+                          : where == "tool bar button" ? static_cast<QWidget*>(MainForm->Button2)
+                          : where == "image window"    ? static_cast<QWidget*>(MDIChild2->Image1())
+                                                       : MainForm->MdiArea->viewport();
+        const QUrl file = QUrl::fromLocalFile(bmp("dragged.bmp", 4, 3));
+        QMimeData mime;
+        mime.setUrls({file});
+        mime.setText(file.toString());
+        const DropRun run = drop(mime, ok, target);
+        QVERIFY(run.accepted);
+        QVERIFY(run.dialogShown);
+        QCOMPARE(captions(), (QStringList{"原画:4×3", "MDIChild2", "完成:4×3"}));
+        QCOMPARE(MainForm->ComboBox1->currentText(), QStringLiteral("原画を読み込む"));
     }
 
     void nothingButFilesIsTaken() {

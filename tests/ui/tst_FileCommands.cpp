@@ -3,9 +3,14 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QToolButton>
 
 #include "UiTestHelpers.h"
@@ -185,6 +190,40 @@ private slots:
         MainForm->Button1->click();
         QVERIFY(QFile::exists(second));
         QCOMPARE(proposedBy(MainForm->ToolButton12), QStringList{second});
+    }
+
+    // A name typed in full and Enter: the completer's list, shown while
+    // typing, goes with the dialog instead of swallowing the next press.
+    void noPopupOutlivesTheDialog_data() {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("open") << "ToolButton1";
+        QTest::newRow("save") << "ToolButton12";
+    }
+    void noPopupOutlivesTheDialog() {
+        QFETCH(QString, button);
+        const QString file = good();
+        QPointer<QAbstractItemView> popup;
+        WhenModal([&popup, file](QWidget* w) {
+            auto* dialog = qobject_cast<QDialog*>(w);
+            QVERIFY2(dialog, "no file dialog is open");
+            // A failed step must not leave the dialog waiting for a user.
+            const auto closeAnyway = qScopeGuard([dialog] {
+                if (dialog->isVisible()) dialog->reject();
+            });
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            QVERIFY(edit && edit->completer());
+            popup = edit->completer()->popup();
+            edit->clear();
+            QTest::keyClicks(edit, file, Qt::NoModifier, 20);
+            // The list comes once the folder has been read, which takes its time.
+            QTRY_VERIFY((edit->completer()->complete(), popup->isVisible()));
+            QTest::keyClick(popup, Qt::Key_Return);
+            QVERIFY2(!dialog->isVisible(), "Enter did not close the dialog");
+        });
+        MainForm->ToolBar2->findChild<QAbstractButton*>(button)->click();
+        QVERIFY(popup);
+        QVERIFY(!popup->isVisible());
+        QVERIFY(!QApplication::activePopupWidget());
     }
 
     void openProposesLastAcceptedName() {

@@ -192,6 +192,24 @@ private slots:
         QCOMPARE(copies.count(), 2);
     }
 
+    // A minimised window comes back from a double click on its own bar, where
+    // and as large as it was, with the close box alone on its frame again.
+    void restoredFromItsOwnBar() {
+        TMDIChild* w = MDIChild1;
+        const QRect before = w->geometry();
+        MainForm->WindowMinimizeAll1->trigger();
+        QVERIFY(w->isMinimized());
+        // The pointer comes over the bar before the double click, as a real one does.
+        const QPointF onBar(8, w->height() / 2);
+        QMouseEvent hover(QEvent::MouseMove, onBar, w->mapToGlobal(onBar), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &hover);
+        Click(w, Qt::LeftButton, onBar, true);
+        QVERIFY(!w->isMinimized());
+        QCOMPARE(w->geometry(), before);
+        QVERIFY(!w->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!w->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    }
+
     void conversionLeavesMinimisedFinishedWindow() {
         OpenThroughDialog(0, bmp("a.bmp", 4, 4));
         OpenThroughDialog(1, bmp("b.bmp", 4, 4));

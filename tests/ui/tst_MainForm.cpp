@@ -1,6 +1,7 @@
 // The main window: its controls, menus and actions, the commands they run and
 // the roads through the whole program.
 #include <QAction>
+#include <QColorDialog>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDirIterator>
@@ -10,6 +11,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
@@ -20,6 +22,10 @@
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
 #include "ui/Glyphs.h"
+#include "ui/OpenPictureDialog.h"
+#include "ui/SaveDialog.h"
+#include "ui/Unit4.h"
+#include "ui/Unit5.h"
 #include "ui/about.h"
 
 using namespace uitest;
@@ -139,6 +145,19 @@ private slots:
             if (next && next->parentWidget() == expected[i]) next = next->nextInFocusChain();
             QCOMPARE(next, expected[i + 1]);
         }
+    }
+
+    // A frame narrower than the tool bar cuts its controls off at the right
+    // edge; it neither refuses the width nor moves controls elsewhere.
+    void narrowFrameCutsTheToolBar() {
+        QVERIFY(MainForm->minimumSizeHint().width() < 300);
+        MainForm->resize(300, 400);
+        QTRY_COMPARE(MainForm->width(), 300);
+        QWidget* panel = MainForm->ToolBar2->findChild<QWidget*>(QStringLiteral("ToolBar2Panel"));
+        QVERIFY(panel && panel->isVisible());
+        QCOMPARE(MainForm->ComboBox1->mapTo(MainForm->ToolBar2, QPoint(0, 0)).x(), 5);
+        QCOMPARE(MainForm->Button1->mapTo(MainForm->ToolBar2, QPoint(0, 0)).x(), 676);
+        QVERIFY(MainForm->ComboBox1->isVisible());
     }
 
     void actions_data() {
@@ -275,6 +294,53 @@ private slots:
         std::sort(corners.begin(), corners.end(), [](QPoint a, QPoint b) { return a.x() < b.x(); });
         QVERIFY(corners[0].y() < corners[1].y() && corners[1].y() < corners[2].y());
         QVERIFY(corners[0].x() < corners[1].x() && corners[1].x() < corners[2].x());
+    }
+
+    // Start-up puts the windows where the cascade command puts them, in
+    // creation order, each at its own size.
+    void startUpCascade() {
+        QList<QRect> atStart;
+        for (TMDIChild* c : MainForm->ImageWindows()) atStart << c->geometry();
+        QVERIFY(atStart[0].top() < atStart[1].top() && atStart[1].top() < atStart[2].top());
+        QVERIFY(atStart[0].left() < atStart[1].left() && atStart[1].left() < atStart[2].left());
+        MainForm->WindowCascade1->trigger();
+        QList<QRect> cascaded;
+        for (TMDIChild* c : MainForm->ImageWindows()) cascaded << c->geometry();
+        QCOMPARE(atStart, cascaded);
+    }
+
+    // Every dialog asks for the close box alone; where the window manager
+    // minimises one anyway, it comes back at once instead of taking the
+    // program off the screen.
+    void dialogFrames_data() {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"OKBottomDlg", "OKRightDlg", "ColorDialog1", "AboutBox", "OpenDialog", "SaveDialog",
+                                 "PreviewForm"})
+            QTest::newRow(name) << name;
+    }
+    void dialogFrames() {
+        QFETCH(QString, name);
+        vemui::TOKBottomDlg loadTarget(MainForm);
+        vemui::TOKRightDlg settings(MainForm->Workspace.Settings, MainForm);
+        vem::TPicture picture;
+        vemui::TPreviewForm* preview = new vemui::TPreviewForm(picture, MainForm);
+        const auto dropPreview = qScopeGuard([preview] { delete preview; });
+        const QMap<QString, QWidget*> dialogs{{"OKBottomDlg", &loadTarget},
+                                              {"OKRightDlg", &settings},
+                                              {"ColorDialog1", settings.ColorDialog1},
+                                              {"AboutBox", AboutBox},
+                                              {"OpenDialog", MainForm->OpenDialog},
+                                              {"SaveDialog", MainForm->SaveDialog},
+                                              {"PreviewForm", preview}};
+        QWidget* dialog = dialogs.value(name);
+        QVERIFY(dialog);
+        QVERIFY(dialog->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        dialog->show();
+        dialog->showMinimized();
+        QTRY_VERIFY(!dialog->isMinimized());
+        QVERIFY(dialog->isVisible());
+        dialog->hide();
     }
 
     void minimizeAndArrange() {
