@@ -1,16 +1,43 @@
-// Start-up: the application object, the program's forms in their fixed
-// order, then the event loop until the main window closes.
+// Start-up: the application object, the command line, the program's forms in
+// their fixed order, then the event loop until the main window closes.
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QIcon>
+#include <QStringList>
+#include <QTimer>
 
 #include "ui/Application.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/MAIN.h"
+#include "vem_version.h"
 
 int main(int argc, char** argv) {
     vemui::TApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vem/vem.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("vem"));
+    QApplication::setApplicationVersion(QStringLiteral(VEM_VERSION));
+
+    // "Open with" from a file manager: vem FILE opens FILE as the original
+    // picture; of several files the first counts, as with a drop. Qt's own
+    // options (-platform and the like) are taken out by the application object.
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Cut out and mask pictures by comparing them or by similar colour."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("Picture opened as the original picture (原画) after start-up."),
+                                 QStringLiteral("[FILE]"));
+    parser.process(app);
+    const QStringList files = parser.positionalArguments();
+
     CreateApplicationForms();
     MainForm->show();
+    if (!files.isEmpty()) {
+        // Once the windows are shown, by the open command's road; a failure
+        // goes to the error box and the program goes on.
+        const QString file = QFileInfo(files.first()).absoluteFilePath();
+        QTimer::singleShot(0, MainForm, [file] { vemui::Guarded([&] { MainForm->OpenStartFile(file); }); });
+    }
     const int rc = app.exec();
     DestroyApplicationForms();
     return rc;

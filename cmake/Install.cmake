@@ -4,7 +4,7 @@
 #   bin/vem, bin/vem-cli
 #   share/applications/vem.desktop
 #   share/icons/hicolor/{16x16,...,256x256}/apps/vem.png, scalable/apps/vem.svg
-#   share/man/man1/vem-cli.1
+#   share/man/man1/vem-cli.1, share/man/man1/vem.1
 #
 # Included at the end of the top-level CMakeLists.txt, after app/ has defined
 # the target `vem`.
@@ -26,6 +26,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/docs/vem-cli.1 DESTINATION ${CMAKE_INSTALL_MAN
 if(TARGET vem)
   install(TARGETS vem RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${CMAKE_SOURCE_DIR}/data/vem.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/vem.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
   # The PNG sizes are drawn from the one SVG when the program is built, so
   # they can never disagree with it.

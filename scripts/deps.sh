@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev qt6-translations-l10n fonts-noto-cjk
   clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck valgrind lcov
   python3 librsvg2-bin desktop-file-utils man-db dpkg-dev
+  xvfb openbox xdotool x11-utils x11-apps
 )
 missing=()
 for p in "${packages[@]}"; do

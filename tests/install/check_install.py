@@ -25,7 +25,7 @@ OPTIONS = None  # set by main()
 def expected_files(with_ui):
     files = {"usr/bin/vem-cli", "usr/share/man/man1/vem-cli.1"}
     if with_ui:
-        files |= {"usr/bin/vem", "usr/share/applications/vem.desktop",
+        files |= {"usr/bin/vem", "usr/share/applications/vem.desktop", "usr/share/man/man1/vem.1",
                   "usr/share/icons/hicolor/scalable/apps/vem.svg"}
         files |= {"usr/share/icons/hicolor/%dx%d/apps/vem.png" % (s, s) for s in ICON_SIZES}
     return files
@@ -163,11 +163,11 @@ class InstalledDesktopProgram(InstallFixture):
         self.assertEqual(entry.get("Name[ja]"), "ヴェム～VEM～")
         self.assertEqual(entry.get("Categories"), "Graphics;2DGraphics;RasterGraphics;")
         self.assertEqual(entry.get("Terminal"), "false")
-        # The program reads no command line: no file field codes, and no
-        # MIME types, which would offer it for files it then ignores.
-        self.assertEqual(entry.get("Exec"), "vem")
-        self.assertNotIn("MimeType", entry)
-        self.assertTrue(os.path.isfile(self.path("usr/bin/" + entry["Exec"])), "Exec names no installed program")
+        # "Open with": one local file, and only the kinds the program reads.
+        self.assertEqual(entry.get("Exec"), "vem %f")
+        self.assertEqual(entry.get("MimeType"), "image/bmp;image/x-bmp;")
+        self.assertTrue(os.path.isfile(self.path("usr/bin/" + entry["Exec"].split()[0])),
+                        "Exec names no installed program")
 
     def test_desktop_entry_icon_exists_in_every_size(self):
         icon = self.desktop_entry().get("Icon")
@@ -184,6 +184,33 @@ class InstalledDesktopProgram(InstallFixture):
         self.assertEqual(root.tag, "{http://www.w3.org/2000/svg}svg")
         _, _, width, height = (float(v) for v in root.get("viewBox").split())
         self.assertEqual(width, height)
+
+    def test_manual_page_documents_the_file_argument_and_options(self):
+        page = self.path("usr/share/man/man1/vem.1")
+        env = dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8")
+        result = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l", page], env=env, capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stderr, "")
+        with open(page, encoding="utf-8") as f:
+            text = f.read().replace("\\-", "-")
+        with open(os.path.join(OPTIONS.build_dir, "generated", "vem_version.h"), encoding="utf-8") as f:
+            version = re.search(r'#define VEM_VERSION "([^"]+)"', f.read()).group(1)
+        self.assertIn('"VEM %s"' % version, next(line for line in text.splitlines() if line.startswith(".TH ")))
+        options = text.partition("\n.SH OPTIONS\n")[2].partition("\n.SH")[0]
+        for entry in (r"^\.I FILE$", r'^\.BR -h ", " --help$', r'^\.BR -v ", " --version$'):
+            self.assertTrue(re.search(entry, options, re.M), "no entry %s under OPTIONS" % entry)
+
+    def test_program_answers_help_and_version(self):
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        program = self.path("usr/bin/vem")
+        result = subprocess.run([program, "--help"], env=env, capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("FILE", result.stdout)
+        result = subprocess.run([program, "--version"], env=env, capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(os.path.join(OPTIONS.build_dir, "generated", "vem_version.h"), encoding="utf-8") as f:
+            version = re.search(r'#define VEM_VERSION "([^"]+)"', f.read()).group(1)
+        self.assertEqual(result.stdout, "vem %s\n" % version)
 
     def test_program_is_an_executable_file(self):
         with open(self.path("usr/bin/vem"), "rb") as f:
