@@ -2,7 +2,8 @@
 // each command through the main window's own handler, followed by the
 // repaint of every window it changed, in a 1500 x 950 main window on the
 // offscreen platform. Each is reported beside the engine's share of the same
-// work, measured in the same run, as "x_engine" (medians over the timed runs):
+// work, timed in the same iteration, as "x_engine" (the median of the
+// iterations' ratios; times are medians too):
 // - open: the open command's load of a 24-bit picture (original, then the
 //   finished picture) and the first paint, beside two TPicture::LoadFile calls;
 // - right click: the erase gesture with 右クリ近似色, beside
@@ -21,7 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <map>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,9 +50,6 @@ constexpr int Limit = 12;
 constexpr int Runs = 7;
 
 std::filesystem::path gFolder;
-// The engine's median seconds per step and picture size, filled by the
-// reference benchmarks that run first.
-std::map<std::pair<std::string, int>, double> gEngine;
 
 std::string pictureFile(int megapixels) { return (gFolder / ("blobs" + std::to_string(megapixels) + ".bmp")).string(); }
 
@@ -88,44 +86,40 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// Times OP once per iteration (processor time of this thread: the repaint
-// happens on it too) and reports the median, as milliseconds and against the
-// engine's median for KEY when there is one; a reference records its own.
-template <class Op> void timed(benchmark::State& state, const std::string& key, bool reference, Op&& op) {
-    const int mp = static_cast<int>(state.range(0));
-    std::vector<double> runs;
+// Each iteration times ENGINE (the engine's own share of the work) and then
+// COMMAND followed by the repaint it causes, in processor time of this thread
+// (the repaint happens on it too). Taking the two side by side in every
+// iteration lets both meet the same state of a shared machine; the ratio is
+// the median of the iterations' ratios. A null ENGINE times the command alone.
+template <class Command>
+void paired(benchmark::State& state, const std::function<void()>& engine, Command&& command) {
+    PaintCounter painted;
+    std::vector<double> engineRuns, commandRuns, repaintRuns, totals, ratios;
     for (auto _ : state) {
         const double t0 = threadSeconds();
-        op();
-        const double s = threadSeconds() - t0;
-        state.SetIterationTime(s);
-        runs.push_back(s);
-    }
-    const double m = median(runs);
-    state.counters["median_ms"] = m * 1e3;
-    if (reference) gEngine[{key, mp}] = m;
-    auto it = gEngine.find({key, mp});
-    if (it != gEngine.end()) state.counters["x_engine"] = m / it->second;
-}
-
-// Times COMMAND followed by the repaint it causes, as timed() does, and
-// reports the two parts' medians as well.
-template <class Command> void timedCommand(benchmark::State& state, const std::string& key, Command&& command) {
-    PaintCounter painted;
-    qApp->installEventFilter(&painted);
-    std::vector<double> commandRuns, repaintRuns;
-    timed(state, key, false, [&] {
-        const double t0 = threadSeconds();
-        command();
+        if (engine) engine();
         const double t1 = threadSeconds();
+        qApp->installEventFilter(&painted);
+        command();
+        const double t2 = threadSeconds();
         settle();
-        commandRuns.push_back(t1 - t0);
-        repaintRuns.push_back(threadSeconds() - t1);
-    });
-    qApp->removeEventFilter(&painted);
+        const double t3 = threadSeconds();
+        qApp->removeEventFilter(&painted);
+        state.SetIterationTime(t3 - t1);
+        engineRuns.push_back(t1 - t0);
+        commandRuns.push_back(t2 - t1);
+        repaintRuns.push_back(t3 - t2);
+        totals.push_back(t3 - t1);
+        if (engine && t1 > t0) ratios.push_back((t3 - t1) / (t1 - t0));
+    }
+    state.counters["median_ms"] = median(totals) * 1e3;
     state.counters["command_ms"] = median(commandRuns) * 1e3;
     state.counters["repaint_ms"] = median(repaintRuns) * 1e3;
     state.counters["painted_px"] = painted.pixels / static_cast<double>(state.iterations());
+    if (!ratios.empty()) {
+        state.counters["engine_ms"] = median(engineRuns) * 1e3;
+        state.counters["x_engine"] = median(ratios);
+    }
 }
 
 void prepareWindows() {
@@ -139,41 +133,37 @@ void prepareWindows() {
 
 // --- Open ----------------------------------------------------------------------
 
-void BM_LoadFileTwice(benchmark::State& state) {
+// Beside two TPicture::LoadFile calls of the same file.
+void BM_OpenCommand(benchmark::State& state) {
     const std::string file = pictureFile(static_cast<int>(state.range(0)));
     TPicture original, finished;
-    timed(state, "open", true, [&] {
-        original.LoadFile(file);
-        finished.LoadFile(file);
-    });
+    paired(
+        state,
+        [&] {
+            original.LoadFile(file);
+            finished.LoadFile(file);
+        },
+        [&] { MainForm->LoadByTarget(1, QString::fromStdString(file)); });
 }
 
-void BM_OpenCommand(benchmark::State& state) {
-    const QString file = QString::fromStdString(pictureFile(static_cast<int>(state.range(0))));
-    timedCommand(state, "open", [&] { MainForm->LoadByTarget(1, file); });
-}
+// --- Right click -----------------------------------------------------------------
 
-// --- Right click ---------------------------------------------------------------
-
-void BM_EraseGesture(benchmark::State& state) {
-    const int mp = static_cast<int>(state.range(0));
-    TWorkspace ws;
-    ws.Settings.ApproxLV = Approx;
-    ws.Settings.LimitLV = Limit;
-    ws.LoadByTarget(1, pictureFile(mp));
-    const int side = sideOf(mp);
-    timed(state, "click", true, [&] { ws.EraseGesture(ws.Original, side / 4, side / 2, false); });
-}
-
+// Beside TWorkspace::EraseGesture on a workspace without windows.
 void BM_RightClick(benchmark::State& state) {
     const int mp = static_cast<int>(state.range(0));
     const int side = sideOf(mp);
+    TWorkspace engine;
+    engine.Settings.ApproxLV = Approx;
+    engine.Settings.LimitLV = Limit;
+    engine.LoadByTarget(1, pictureFile(mp));
     MainForm->LoadByTarget(1, QString::fromStdString(pictureFile(mp)));
     settle();
-    timedCommand(state, "click", [&] { MainForm->PictureMouseDown(*MDIChild1, Qt::RightButton, side / 4, side / 2); });
+    paired(
+        state, [&] { engine.EraseGesture(engine.Original, side / 4, side / 2, false); },
+        [&] { MainForm->PictureMouseDown(*MDIChild1, Qt::RightButton, side / 4, side / 2); });
 }
 
-// --- Scroll ----------------------------------------------------------------------
+// --- Scroll ------------------------------------------------------------------------
 
 void BM_ScrollOneScreen(benchmark::State& state) {
     const int mp = static_cast<int>(state.range(0));
@@ -185,7 +175,7 @@ void BM_ScrollOneScreen(benchmark::State& state) {
     bar->setValue(0);
     settle();
     int direction = 1;
-    timedCommand(state, "scroll", [&] {
+    paired(state, nullptr, [&] {
         if (bar->value() + screen > bar->maximum()) direction = -1;
         if (bar->value() - screen < bar->minimum()) direction = 1;
         bar->setValue(bar->value() + direction * screen);
@@ -242,9 +232,7 @@ void BM_PeakMemory(benchmark::State& state) {
 
 void sizes(benchmark::internal::Benchmark* b) { b->Arg(16)->Arg(64)->UseManualTime()->Iterations(Runs)->Unit(benchmark::kMillisecond); }
 
-BENCHMARK(BM_LoadFileTwice)->Apply(sizes);
 BENCHMARK(BM_OpenCommand)->Apply(sizes);
-BENCHMARK(BM_EraseGesture)->Apply(sizes);
 BENCHMARK(BM_RightClick)->Apply(sizes);
 BENCHMARK(BM_ScrollOneScreen)->Arg(16)->Arg(64)->UseManualTime()->Iterations(4 * Runs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PeakMemory)->Arg(64)->Iterations(1)->Unit(benchmark::kMillisecond);
