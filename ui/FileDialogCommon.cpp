@@ -28,25 +28,6 @@ QString withoutOwnPatterns(QString description, const QStringList& patterns) {
     return description.left(open).trimmed();
 }
 
-// The name completer's list is a window of its own, not a child of the
-// dialog: when Enter both accepts a typed name and picks it from the list,
-// the list stays on screen after the dialog has gone and swallows the next
-// press anywhere. It goes whenever the dialog does.
-class HidePopupsOnHide : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Hide && watched == parent()) {
-            const QList<QCompleter*> completers = watched->findChildren<QCompleter*>();
-            for (QCompleter* c : completers)
-                if (c->popup()) c->popup()->hide();
-        }
-        return false;
-    }
-};
-
 } // namespace
 
 QStringList NameFiltersFromFilterText(const std::string& filterText) {
@@ -72,7 +53,15 @@ void PrepareFileDialog(QFileDialog* dialog) {
     // with places from another run whatever that file held.
     dialog->setHistory(QStringList());
     PlaceCommonDialogWhenShown(dialog);
-    dialog->installEventFilter(new HidePopupsOnHide(dialog));
+    // The name completer's list is a window of its own, not a child of the
+    // dialog: when Enter both accepts a typed name and picks it from the list,
+    // the list stays on screen after the dialog has gone and swallows the next
+    // press anywhere. It goes whenever the dialog does.
+    onEvent(dialog, QEvent::Hide, [dialog] {
+        const QList<QCompleter*> completers = dialog->findChildren<QCompleter*>();
+        for (QCompleter* c : completers)
+            if (c->popup()) c->popup()->hide();
+    });
     keepFromMinimizing(dialog);
 }
 

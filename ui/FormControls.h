@@ -1,6 +1,9 @@
 // Building a form's controls.
 #pragma once
 
+#include <functional>
+#include <utility>
+
 #include <QDialog>
 #include <QEvent>
 #include <QFrame>
@@ -29,38 +32,56 @@ inline constexpr Qt::WindowFlags FixedDialogFlags = Qt::Dialog | Qt::CustomizeWi
                                                     Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                                                     Qt::MSWindowsFixedSizeDialogHint;
 
+// Calls ACTION whenever TARGET is about to receive an event of TYPE (the
+// first time only, with ONCE). The hook is a child of TARGET and goes with it.
+class EventHook : public QObject {
+public:
+    EventHook(QObject* target, QEvent::Type type, std::function<void()> action, bool once)
+        : QObject(target), type_(type), action_(std::move(action)), once_(once) {
+        target->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != parent() || event->type() != type_) return false;
+        if (once_) {
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        action_();
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    std::function<void()> action_;
+    bool once_;
+};
+
+inline void onEvent(QObject* target, QEvent::Type type, std::function<void()> action, bool once = false) {
+    new EventHook(target, type, std::move(action), once);
+}
+
 // Brings a dialog back whenever the window manager minimises it. The
 // program's dialogs ask for the close box alone, but some window managers
 // add a minimise button to every window anyway; a modal dialog minimised
 // there takes the whole program off the screen with it, with no way back on
 // a desktop without a task bar.
-class RestoreWhenMinimized : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::WindowStateChange && watched == parent()) {
-            auto* dialog = static_cast<QWidget*>(watched);
-            // Not from inside the change: the window system is still busy
-            // minimising the window.
-            if (dialog->isMinimized())
-                QMetaObject::invokeMethod(
-                    this,
-                    [dialog] {
-                        if (!dialog->isMinimized()) return;
-                        dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
-                        dialog->activateWindow();
-                    },
-                    Qt::QueuedConnection);
-        }
-        return false;
-    }
-};
-
-// What every dialog of the program gets: see RestoreWhenMinimized. The
-// filter is a child of DIALOG and goes with it.
-inline void keepFromMinimizing(QWidget* dialog) { dialog->installEventFilter(new RestoreWhenMinimized(dialog)); }
+inline void keepFromMinimizing(QWidget* dialog) {
+    onEvent(dialog, QEvent::WindowStateChange, [dialog] {
+        // Not from inside the change: the window system is still busy
+        // minimising the window.
+        if (dialog->isMinimized())
+            QMetaObject::invokeMethod(
+                dialog,
+                [dialog] {
+                    if (!dialog->isMinimized()) return;
+                    dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
+                    dialog->activateWindow();
+                },
+                Qt::QueuedConnection);
+    });
+}
 
 // Centres a fixed-size form on the screen of its owner (the primary screen
 // without one), as the program's dialogs open.

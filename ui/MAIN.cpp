@@ -16,6 +16,7 @@
 
 #include "CHILDWIN.h"
 #include "ErrorDisplay.h"
+#include "FormControls.h"
 #include "Glyphs.h"
 #include "OpenPictureDialog.h"
 #include "SaveDialog.h"
@@ -44,26 +45,6 @@ public:
     using QWidget::QWidget;
     QSize sizeHint() const override { return QSize(676 + 75 + 5, kToolBarHeight); }
     QSize minimumSizeHint() const override { return QSize(0, kToolBarHeight); }
-};
-
-// At start-up each image window goes to the next cascade position, the one
-// the cascade command would give it; Qt would spread new windows side by
-// side instead. Those positions depend on the client area's size, known only
-// when the area is first shown: then the windows are cascaded once, which
-// also sizes each to its content, and the filter goes.
-class TStartUpCascade : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show && watched == parent()) {
-            static_cast<QMdiArea*>(watched)->cascadeSubWindows();
-            watched->removeEventFilter(this);
-            deleteLater();
-        }
-        return false;
-    }
 };
 
 } // namespace
@@ -353,7 +334,12 @@ void TMainForm::createMdiArea() {
     MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(MdiArea);
-    MdiArea->installEventFilter(new TStartUpCascade(MdiArea));
+    // At start-up each image window goes to the next cascade position, the
+    // one the cascade command would give it; Qt would spread new windows side
+    // by side instead. Those positions depend on the client area's size,
+    // known only when the area is first shown: then the windows are cascaded
+    // once, which also sizes each to its content.
+    vemui::onEvent(MdiArea, QEvent::Show, [area = MdiArea] { area->cascadeSubWindows(); }, true);
 }
 
 void TMainForm::createDialogs() {
