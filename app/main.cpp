@@ -33,10 +33,11 @@ int main(int argc, char** argv) {
     CreateApplicationForms();
     MainForm->show();
     if (!files.isEmpty()) {
-        // Once the windows are shown, by the open command's road; a failure
-        // goes to the error box and the program goes on.
+        // Once the windows are shown, by the open command's road with
+        // "原画を読み込む" (original, then finished), whatever the combo box
+        // shows; a failure goes to the error box and the program goes on.
         const QString file = QFileInfo(files.first()).absoluteFilePath();
-        QTimer::singleShot(0, MainForm, [file] { vemui::Guarded([&] { MainForm->OpenStartFile(file); }); });
+        QTimer::singleShot(0, MainForm, [file] { vemui::Guarded([&] { MainForm->LoadByTarget(1, file); }); });
     }
     const int rc = app.exec();
     DestroyApplicationForms();

@@ -15,6 +15,7 @@ inline constexpr const char* JapaneseFontFamily = "Noto Sans CJK JP";
 //   folder, colour dialog custom colours) in a "QtProject" settings file; the
 //   program stores nothing between runs, so every settings path is pointed
 //   where no file can ever be opened or created;
+// - a dialog that the window manager minimises comes straight back;
 // - the forms' font name is mapped onto an installed Japanese font;
 // - Qt's Japanese translation is installed, so the standard dialogs' buttons
 //   speak Japanese. Returns false when that translation is not installed (the

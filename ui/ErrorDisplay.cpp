@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "FormControls.h"
 #include "core/Errors.h"
 
 namespace vemui {
@@ -83,7 +82,6 @@ void ShowError(const std::exception& e) {
     // Messages carry file paths, which may contain '<' or '&': never rich text.
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
-    keepFromMinimizing(&box);
     box.exec();
     if (focus && focus->isVisible()) {
         focus->activateWindow();

@@ -62,7 +62,6 @@ void PrepareFileDialog(QFileDialog* dialog) {
         for (QCompleter* c : completers)
             if (c->popup()) c->popup()->hide();
     });
-    keepFromMinimizing(dialog);
 }
 
 } // namespace vemui

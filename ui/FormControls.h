@@ -8,7 +8,6 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QMetaObject>
 #include <QObject>
 #include <QPushButton>
 #include <QRect>
@@ -60,27 +59,6 @@ private:
 
 inline void onEvent(QObject* target, QEvent::Type type, std::function<void()> action, bool once = false) {
     new EventHook(target, type, std::move(action), once);
-}
-
-// Brings a dialog back whenever the window manager minimises it. The
-// program's dialogs ask for the close box alone, but some window managers
-// add a minimise button to every window anyway; a modal dialog minimised
-// there takes the whole program off the screen with it, with no way back on
-// a desktop without a task bar.
-inline void keepFromMinimizing(QWidget* dialog) {
-    onEvent(dialog, QEvent::WindowStateChange, [dialog] {
-        // Not from inside the change: the window system is still busy
-        // minimising the window.
-        if (dialog->isMinimized())
-            QMetaObject::invokeMethod(
-                dialog,
-                [dialog] {
-                    if (!dialog->isMinimized()) return;
-                    dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
-                    dialog->activateWindow();
-                },
-                Qt::QueuedConnection);
-    });
 }
 
 // Centres a fixed-size form on the screen of its owner (the primary screen

@@ -120,9 +120,6 @@ public:
     // The open command's target: ComboBox1's selected entry plus 1, or 0 when
     // the edited text names no entry.
     int OpenTarget() const;
-    // The file given on the command line: loaded as the open command loads
-    // with "原画を読み込む" (original, then finished), whatever ComboBox1 shows.
-    void OpenStartFile(const QString& fileName);
 
     // --- Window commands ---
     void CascadeWindows();

@@ -39,8 +39,6 @@ void TMainForm::FileOpen1Execute() {
     LoadByTarget(OpenTarget(), OpenDialog->FileName());
 }
 
-void TMainForm::OpenStartFile(const QString& fileName) { LoadByTarget(1, fileName); }
-
 void TMainForm::LoadByTarget(int target, const QString& fileName) { Workspace.LoadByTarget(target, localName(fileName)); }
 
 void TMainForm::FileExit1Execute() { close(); }

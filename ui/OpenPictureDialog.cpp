@@ -126,7 +126,6 @@ void TCaptionPanel::paintEvent(QPaintEvent*) {
 TPreviewForm::TPreviewForm(const vem::TPicture& picture, QWidget* owner)
     : QDialog(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("PreviewForm"));
-    keepFromMinimizing(this);
     setWindowTitle(utf8("プレビュー"));
     setAttribute(Qt::WA_DeleteOnClose);
 

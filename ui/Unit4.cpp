@@ -16,7 +16,6 @@ namespace vemui {
 TOKBottomDlg::TOKBottomDlg(QWidget* owner)
     : QDialog(owner, FixedDialogFlags) {
     setObjectName(QStringLiteral("OKBottomDlg"));
-    keepFromMinimizing(this);
     setWindowTitle(QString::fromUtf8("ダイアログ"));
     QFont dialogFont(QString::fromUtf8(FormFontFamily));
     dialogFont.setPixelSize(12);

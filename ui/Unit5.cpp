@@ -73,7 +73,6 @@ void TImageBox::mouseReleaseEvent(QMouseEvent* event) {
 TOKRightDlg::TOKRightDlg(vem::TConvSettings& settings, QWidget* owner)
     : QDialog(owner, FixedDialogFlags), settings_(settings) {
     setObjectName(QStringLiteral("OKRightDlg"));
-    keepFromMinimizing(this);
     setWindowTitle(QString::fromUtf8("ダイアログ"));
     QFont dialogFont(QString::fromUtf8(FormFontFamily));
     dialogFont.setPixelSize(12);
@@ -134,7 +133,6 @@ void TOKRightDlg::createColorDialog() {
     ColorDialog1 = named(new QColorDialog(this), "ColorDialog1");
     ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
     PlaceCommonDialogWhenShown(ColorDialog1);
-    keepFromMinimizing(ColorDialog1);
     // Qt keeps custom colours for the whole process; a new settings dialog
     // starts with none defined, and those the user defines last as long as
     // this dialog's chooser is the one in use.

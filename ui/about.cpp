@@ -28,7 +28,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const char* text, int left,
 TAboutBox::TAboutBox(QWidget* owner)
     : QDialog(owner, FixedDialogFlags) {
     setObjectName(QStringLiteral("AboutBox"));
-    keepFromMinimizing(this);
     setWindowTitle(QString::fromUtf8("バージョン情報"));
     setFont(QFont(QString::fromUtf8(FormFontFamily)));
     setFixedSize(252, 184);
