@@ -21,7 +21,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import Desktop  # noqa: E402
-from roads import CHECKBOX1, MainWindow, new_window, visible_ids  # noqa: E402
+from roads import CHECKBOX1, MainWindow, open_by_typing  # noqa: E402
 
 FLAT = (0x40, 0x80, 0xC0)
 OTHER = (0xC0, 0x40, 0x20)
@@ -81,20 +81,18 @@ def timed_cli(cli, *args):
     return usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
 
 
-def open_by_typing(d, main, path):
-    """Ctrl+O, the name typed, Enter; returns processor and wall seconds from
-    the Enter until the program is idle again."""
+def timed_open(d, main, path):
+    """The open command with a typed name; returns processor and wall seconds
+    from the Enter until the program is idle again."""
     pid = d.vem.pid
-    known = visible_ids(d)
-    d.key("ctrl+o")
-    dialog = new_window(d, known, "the open dialog")
-    d.key("ctrl+a")
-    d.type(path)
-    until_idle(pid, cpu_seconds(pid), time.monotonic(), quiet=0.3)
-    c0, t0 = cpu_seconds(pid), time.monotonic()
-    d.key("Return")
-    d.wait_gone(dialog, "the open dialog to close")
-    result = until_idle(pid, c0, t0)
+    start = []
+
+    def mark():
+        until_idle(pid, cpu_seconds(pid), time.monotonic(), quiet=0.3)
+        start.extend((cpu_seconds(pid), time.monotonic()))
+
+    open_by_typing(d, main, path, tidy=False, before_enter=mark)
+    result = until_idle(pid, *start)
     d.click(*main.free_client_point())
     return result
 
@@ -137,8 +135,8 @@ def measure(options, side, root):
     try:
         d.launch_vem()
         main = MainWindow(d)
-        first_load = open_by_typing(d, main, path)
-        second_load = open_by_typing(d, main, path)
+        first_load = timed_open(d, main, path)
+        second_load = timed_open(d, main, path)
         main.press(*CHECKBOX1)
         click = right_click(d, main)
         peak = peak_mb(d.vem.pid)

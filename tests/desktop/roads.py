@@ -137,16 +137,19 @@ def popups_left(d):
     return [w for w in d.top_windows() if w.id != d.main.id]
 
 
-def open_by_typing(d, main, path, tidy=True):
+def open_by_typing(d, main, path, tidy=True, before_enter=None):
     """Ctrl+O, the full path typed into the open dialog, Enter. With TIDY a
     press on the empty client area follows, which a popup left behind by the
     dialog would swallow (that fault has a road of its own), so that the
-    other roads see the next fault on their way."""
+    other roads see the next fault on their way. BEFORE_ENTER, if given, is
+    called right before the Enter."""
     known = visible_ids(d)
     d.key("ctrl+o")
     dialog = new_window(d, known, "the open dialog")
     d.key("ctrl+a")
     d.type(path)
+    if before_enter:
+        before_enter()
     d.key("Return")
     d.wait_gone(dialog, "the open dialog to close")
     if tidy:
