@@ -53,6 +53,18 @@ def read_desktop_entry(path):
     return entry
 
 
+def build_version():
+    """The version the build was made with."""
+    with open(os.path.join(OPTIONS.build_dir, "generated", "vem_version.h"), encoding="utf-8") as f:
+        return re.search(r'#define VEM_VERSION "([^"]+)"', f.read()).group(1)
+
+
+def render_manual(path):
+    """man's rendering of the page at PATH, with its warnings."""
+    env = dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8")
+    return subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l", path], env=env, capture_output=True, text=True)
+
+
 def png_header(path):
     """(width, height, bit depth, colour type) from the IHDR chunk."""
     with open(path, "rb") as f:
@@ -120,8 +132,7 @@ class InstalledTree(InstallFixture):
                                 "%s, listed by vem-cli %s --help, is not documented" % (option, command))
 
     def test_manual_page_names_the_version_of_the_build(self):
-        with open(os.path.join(OPTIONS.build_dir, "generated", "vem_version.h"), encoding="utf-8") as f:
-            version = re.search(r'#define VEM_VERSION "([^"]+)"', f.read()).group(1)
+        version = build_version()
         with open(self.path("usr/share/man/man1/vem-cli.1"), encoding="utf-8") as f:
             title = next(line for line in f if line.startswith(".TH "))
         self.assertIn('"VEM %s"' % version, title)
@@ -129,9 +140,7 @@ class InstalledTree(InstallFixture):
     def test_manual_page_renders_without_warnings(self):
         if shutil.which("man") is None:
             self.fail("man is not installed (package man-db)")
-        env = dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8")
-        result = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l", self.path("usr/share/man/man1/vem-cli.1")],
-                                env=env, capture_output=True, text=True)
+        result = render_manual(self.path("usr/share/man/man1/vem-cli.1"))
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(result.stderr, "")
         self.assertIn("vem-cli - read, convert and mask BMP pictures", result.stdout)
@@ -187,14 +196,12 @@ class InstalledDesktopProgram(InstallFixture):
 
     def test_manual_page_documents_the_file_argument_and_options(self):
         page = self.path("usr/share/man/man1/vem.1")
-        env = dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8")
-        result = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l", page], env=env, capture_output=True, text=True)
+        result = render_manual(page)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(result.stderr, "")
         with open(page, encoding="utf-8") as f:
             text = f.read().replace("\\-", "-")
-        with open(os.path.join(OPTIONS.build_dir, "generated", "vem_version.h"), encoding="utf-8") as f:
-            version = re.search(r'#define VEM_VERSION "([^"]+)"', f.read()).group(1)
+        version = build_version()
         self.assertIn('"VEM %s"' % version, next(line for line in text.splitlines() if line.startswith(".TH ")))
         options = text.partition("\n.SH OPTIONS\n")[2].partition("\n.SH")[0]
         for entry in (r"^\.I FILE$", r'^\.BR -h ", " --help$', r'^\.BR -v ", " --version$'):
@@ -208,8 +215,7 @@ class InstalledDesktopProgram(InstallFixture):
         self.assertIn("FILE", result.stdout)
         result = subprocess.run([program, "--version"], env=env, capture_output=True, text=True, timeout=60)
         self.assertEqual(result.returncode, 0, result.stderr)
-        with open(os.path.join(OPTIONS.build_dir, "generated", "vem_version.h"), encoding="utf-8") as f:
-            version = re.search(r'#define VEM_VERSION "([^"]+)"', f.read()).group(1)
+        version = build_version()
         self.assertEqual(result.stdout, "vem %s\n" % version)
 
     def test_program_is_an_executable_file(self):
