@@ -8,7 +8,7 @@
 
 #include "ui/Application.h"
 #include "ui/ErrorDisplay.h"
-#include "ui/MAIN.h"
+#include "ui/MainForm.h"
 #include "vem_version.h"
 
 int main(int argc, char** argv) {

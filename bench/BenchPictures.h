@@ -7,7 +7,7 @@
 #include <ctime>
 #include <memory>
 
-#include "core/Bitmap.h"
+#include "core/pixels/Bitmap.h"
 
 namespace vembench {
 

@@ -14,8 +14,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/Bitmap.h"
-#include "core/Stream.h"
+#include "core/formats/Stream.h"
+#include "core/pixels/Bitmap.h"
 
 using namespace vem;
 

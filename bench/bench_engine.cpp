@@ -27,9 +27,9 @@
 #include <string>
 #include <vector>
 
-#include "core/Bitmap.h"
-#include "core/Workspace.h"
 #include "BenchPictures.h"
+#include "core/pixels/Bitmap.h"
+#include "core/workspace/Workspace.h"
 #include "support/SpiralCorridor.h"
 
 #ifdef VEM_BENCH_OPENCV

@@ -33,12 +33,12 @@
 #include <QScrollBar>
 
 #include "BenchPictures.h"
-#include "core/Picture.h"
-#include "core/Workspace.h"
+#include "core/workspace/Picture.h"
+#include "core/workspace/Workspace.h"
 #include "ui/Application.h"
-#include "ui/CHILDWIN.h"
-#include "ui/MAIN.h"
-#include "ui/Unit1.h"
+#include "ui/ImageWindow.h"
+#include "ui/ImageWindows.h"
+#include "ui/MainForm.h"
 
 using namespace vem;
 using namespace vembench;
@@ -160,7 +160,7 @@ void BM_RightClick(benchmark::State& state) {
     settle();
     paired(
         state, [&] { engine.EraseGesture(engine.Original, side / 4, side / 2, false); },
-        [&] { MainForm->PictureMouseDown(*MDIChild1, Qt::RightButton, side / 4, side / 2); });
+        [&] { MDIChild1->Image1MouseDown(Qt::RightButton, side / 4, side / 2); });
 }
 
 // --- Scroll ------------------------------------------------------------------------
@@ -208,7 +208,7 @@ int memoryChild(int argc, char** argv, int mp) {
     prepareWindows();
     MainForm->LoadByTarget(1, QString::fromStdString(pictureFile(mp)));
     settle();
-    MainForm->PictureMouseDown(*MDIChild1, Qt::RightButton, sideOf(mp) / 4, sideOf(mp) / 2);
+    MDIChild1->Image1MouseDown(Qt::RightButton, sideOf(mp) / 4, sideOf(mp) / 2);
     settle();
     DestroyApplicationForms();
     return 0;

@@ -19,7 +19,7 @@ fi
 python3 samples/make_samples.py
 python3 docs/guide_pictures.py --cli "$cli"
 
-screenshot=$build/ui/vem-screenshot
+screenshot=$build/tools/vem-screenshot
 if [ -x "$screenshot" ]; then
   QT_QPA_PLATFORM=offscreen "$screenshot" docs/images/main-window.png
   echo "wrote docs/images/main-window.png"

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <cstdio>
 
-#include "core/Bitmap.h"
-#include "core/Errors.h"
-#include "core/Stream.h"
+#include "core/base/Errors.h"
+#include "core/formats/Stream.h"
+#include "core/pixels/Bitmap.h"
 
 namespace {
 

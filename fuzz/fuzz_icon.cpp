@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/Errors.h"
-#include "core/Icon.h"
-#include "core/Stream.h"
+#include "core/base/Errors.h"
+#include "core/formats/Icon.h"
+#include "core/formats/Stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     vem::TIcon icon;

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "core/Errors.h"
-#include "core/IntText.h"
+#include "core/base/Errors.h"
+#include "core/base/IntText.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/Errors.h"
-#include "core/Metafile.h"
-#include "core/Stream.h"
+#include "core/base/Errors.h"
+#include "core/formats/Metafile.h"
+#include "core/formats/Stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     vem::TMetafile metafile;

@@ -26,6 +26,6 @@ echo "== cppcheck"
 # useStlAlgorithm is left out: it asks for std::transform in place of the
 # plain loops that the pixel code keeps on purpose.
 cppcheck --enable=warning,style,performance,portability --suppress=useStlAlgorithm \
-  --std=c++20 --language=c++ --inline-suppr --error-exitcode=1 --quiet -j "$jobs" -I core core/
+  --std=c++20 --language=c++ --inline-suppr --error-exitcode=1 --quiet -j "$jobs" -I . core/
 echo "   clean"
 echo "static checks: clean"

@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/Errors.h"
+#include "core/base/Errors.h"
 
 namespace vemui {
 namespace {

@@ -64,4 +64,6 @@ void PrepareFileDialog(QFileDialog* dialog) {
     });
 }
 
+std::string LocalFileName(const QString& fileName) { return fileName.toUtf8().toStdString(); }
+
 } // namespace vemui

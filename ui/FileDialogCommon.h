@@ -1,5 +1,6 @@
-// What the open and save dialogs share: the filter translation and the
-// preparation of the Qt dialog they are built on.
+// What the open and save dialogs share: the filter translation, the
+// preparation of the Qt dialog they are built on, and the file names they
+// hand to the core.
 #pragma once
 
 #include <string>
@@ -26,5 +27,9 @@ QStringList NameFiltersFromFilterText(const std::string& filterText);
 // common-dialog rule each time it is shown; the name completer's list closes
 // with the dialog.
 void PrepareFileDialog(QFileDialog* dialog);
+
+// FILENAME as the core's file functions take it: Qt's file names are UTF-8
+// on this platform, as are the core's.
+std::string LocalFileName(const QString& fileName);
 
 } // namespace vemui

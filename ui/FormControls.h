@@ -6,14 +6,18 @@
 
 #include <QDialog>
 #include <QEvent>
+#include <QFont>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QObject>
 #include <QPushButton>
 #include <QRect>
 #include <QScreen>
 #include <QString>
 #include <QWidget>
+
+#include "Application.h"
 
 namespace vemui {
 
@@ -30,6 +34,27 @@ W* named(W* widget, const char* name) {
 inline constexpr Qt::WindowFlags FixedDialogFlags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                                     Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                                                     Qt::MSWindowsFixedSizeDialogHint;
+
+// What the fixed dialogs set up alike (their frame is FixedDialogFlags, given
+// to the QDialog constructor): object name, caption, the form font at
+// FONTPIXELS (0: the font's own size) and the fixed size.
+inline void prepareFixedDialog(QDialog* dialog, const char* name, const char* caption, QSize size,
+                               int fontPixels = 0) {
+    dialog->setObjectName(QString::fromLatin1(name));
+    dialog->setWindowTitle(QString::fromUtf8(caption));
+    QFont font(QString::fromUtf8(FormFontFamily));
+    if (fontPixels > 0) font.setPixelSize(fontPixels);
+    dialog->setFont(font);
+    dialog->setFixedSize(size);
+}
+
+// A label sized to its text, with its top-left corner at (LEFT, TOP).
+inline QLabel* makeLabel(QWidget* parent, const char* name, const char* text, int left, int top) {
+    auto* label = named(new QLabel(QString::fromUtf8(text), parent), name);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
 
 // Calls ACTION whenever TARGET is about to receive an event of TYPE (the
 // first time only, with ONCE). The hook is a child of TARGET and goes with it.

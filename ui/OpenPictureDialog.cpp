@@ -17,19 +17,18 @@
 #include <QVBoxLayout>
 #include <qdrawutil.h>
 
+#include "core/formats/FileFormats.h"
+#include "core/pixels/Bitmap.h"
 #include "ErrorDisplay.h"
-#include "FormControls.h"
 #include "FileDialogCommon.h"
-#include "PictureImage.h"
-#include "core/Bitmap.h"
-#include "core/FileFormats.h"
+#include "FormControls.h"
+#include "PictureView.h"
 
 namespace vemui {
 namespace {
 
 const char* const NoPictureText = "(なし)";
 const char* const PictureLabelText = "画像:";
-const char* const InvalidImageText = "画像が不正です";
 
 // The pane's width: what the file list leaves of the dialog's designed width.
 constexpr int PaneWidth = 168;
@@ -43,7 +42,18 @@ constexpr int PreviewBorder = 5;
 
 QString utf8(const char* text) { return QString::fromUtf8(text); }
 
-std::string localName(const QString& fileName) { return fileName.toUtf8().toStdString(); }
+// A picture shown stretched to fit, keeping its aspect ratio, centred. A
+// bitmap with a size but no pixels that can be read says so; icons and
+// metafiles are never drawn by the program and leave the area blank.
+TPictureView* newPreviewView(QWidget* parent, const char* name) {
+    auto* view = named(new TPictureView(0, 0, parent), name);
+    view->Image().Stretch = true;
+    view->Image().Proportional = true;
+    view->Image().Center = true;
+    view->SetSaysWhenInvalid(true);
+    return view;
+}
+
 
 } // namespace
 
@@ -67,41 +77,6 @@ QPixmap DrawPreviewGlyph() {
     p.setPen(QPen(QColor(120, 70, 20), 2.2, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(12.2, 12.2), QPointF(14.8, 14.8));
     return glyph;
-}
-
-TPreviewBox::TPreviewBox(QWidget* parent) : QWidget(parent) {
-    image_.Stretch = true;
-    image_.Proportional = true;
-    image_.Center = true;
-    image_.OnChange = [this] { update(); };
-}
-
-void TPreviewBox::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    image_.SetBounds(width(), height());
-}
-
-bool TPreviewBox::DrawFailed() const {
-    const vem::TPicture& picture = image_.Picture();
-    return dynamic_cast<const vem::TBitmap*>(picture.Graphic()) && picture.Width() > 0 && picture.Height() > 0 &&
-           !CanDrawPicture(picture);
-}
-
-// Drawing never reaches the error box: a picture that cannot be drawn says
-// so in its own area, as a picture being browsed should.
-void TPreviewBox::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    if (DrawFailed()) {
-        painter.drawText(rect(), Qt::AlignCenter, utf8(InvalidImageText));
-        return;
-    }
-    const vem::TRect r = image_.DestRect(width(), height());
-    const QRect dest(r.Left, r.Top, r.Width(), r.Height());
-    for (const QRect& exposed : event->region()) DrawPictureScaled(painter, image_.Picture(), dest, exposed);
-}
-
-void TPreviewBox::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && OnDoubleClick) Guarded([this] { OnDoubleClick(); });
 }
 
 TCaptionPanel::TCaptionPanel(QWidget* parent) : QFrame(parent) {
@@ -139,7 +114,7 @@ TPreviewForm::TPreviewForm(const vem::TPicture& picture, QWidget* owner)
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(Panel);
 
-    Image = named(new TPreviewBox(Panel), "Image");
+    Image = newPreviewView(Panel, "Image");
     auto* inner = new QVBoxLayout(Panel);
     inner->setContentsMargins(0, 0, 0, 0);
     inner->addWidget(Image);
@@ -205,8 +180,8 @@ void TOpenPictureDialog::createPreviewPane() {
     PaintPanel = named(new TCaptionPanel(PicturePanel), "PaintPanel");
     auto* area = new QVBoxLayout(PaintPanel);
     area->setContentsMargins(0, 0, 0, 0);
-    PaintBox = named(new TPreviewBox(PaintPanel), "PaintBox");
-    PaintBox->OnDoubleClick = [this] { PreviewClick(); };
+    PaintBox = newPreviewView(PaintPanel, "PaintBox");
+    connect(PaintBox, &TPictureView::DoubleClicked, this, [this] { Guarded([this] { PreviewClick(); }); });
     area->addWidget(PaintBox);
     column->addWidget(PaintPanel, 1);
 
@@ -264,7 +239,7 @@ void TOpenPictureDialog::DoSelectionChange(const QString& path) {
     }
     vem::TPicture& picture = PaintBox->Image().Picture();
     try {
-        picture.LoadFile(localName(path));
+        picture.LoadFile(LocalFileName(path));
     } catch (const std::exception&) {
         showNoPreview();
         return;

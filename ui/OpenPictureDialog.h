@@ -2,7 +2,6 @@
 // of the file list, and the preview window it opens.
 #pragma once
 
-#include <functional>
 
 #include <QDialog>
 #include <QFileDialog>
@@ -10,35 +9,13 @@
 #include <QString>
 #include <QWidget>
 
-#include "core/Picture.h"
+#include "core/workspace/Picture.h"
+#include "PictureView.h"
 
 class QLabel;
 class QToolButton;
 
 namespace vemui {
-
-// A picture shown stretched to fit, keeping its aspect ratio, centred (the
-// placement of vem::TImage::DestRect), drawn straight from its store one
-// picture pixel per screen pixel. A picture that holds a bitmap with a size
-// but no pixels that can be read shows "画像が不正です" instead. Icons and
-// metafiles are never drawn by the program and leave the area blank.
-class TPreviewBox : public QWidget {
-public:
-    explicit TPreviewBox(QWidget* parent);
-    vem::TImage& Image() { return image_; }
-    const vem::TImage& Image() const { return image_; }
-    // True when the picture on show cannot be drawn.
-    bool DrawFailed() const;
-    std::function<void()> OnDoubleClick;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-
-private:
-    vem::TImage image_;
-};
 
 // A panel with a raised inner and a lowered outer bevel and a caption
 // centred in it.
@@ -63,7 +40,7 @@ class TPreviewForm : public QDialog {
 public:
     TPreviewForm(const vem::TPicture& picture, QWidget* owner);
     QFrame* Panel;
-    TPreviewBox* Image;
+    TPictureView* Image;
 };
 
 class TOpenPictureDialog : public QFileDialog {
@@ -94,7 +71,7 @@ public:
     QLabel* PictureLabel;
     QToolButton* PreviewButton;
     TCaptionPanel* PaintPanel;
-    TPreviewBox* PaintBox;
+    TPictureView* PaintBox;
 
 private:
     QString fileName_;

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/Bitmap.h"
-#include "core/Errors.h"
-#include "core/PixelFormat.h"
+#include "core/base/Errors.h"
+#include "core/pixels/Bitmap.h"
+#include "core/pixels/PixelCodec.h"
 
 namespace vem {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Bitmap.h"
-#include "core/Errors.h"
-#include "core/Stream.h"
+#include "core/base/Errors.h"
+#include "core/formats/Stream.h"
+#include "core/pixels/Bitmap.h"
 #include "support/BmpBuilder.h"
 
 using namespace vem;

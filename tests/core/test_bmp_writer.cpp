@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Bitmap.h"
-#include "core/Stream.h"
+#include "core/formats/Stream.h"
+#include "core/pixels/Bitmap.h"
 #include "support/BmpBuilder.h"
 
 using namespace vem;

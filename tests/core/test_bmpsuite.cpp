@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Bitmap.h"
-#include "core/Errors.h"
+#include "core/base/Errors.h"
+#include "core/pixels/Bitmap.h"
 #include "support/BmpBuilder.h"
 
 using namespace vem;

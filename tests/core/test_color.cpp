@@ -1,4 +1,4 @@
-#include "core/Color.h"
+#include "core/pixels/Color.h"
 
 #include <gtest/gtest.h>
 

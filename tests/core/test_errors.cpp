@@ -1,4 +1,4 @@
-#include "core/Errors.h"
+#include "core/base/Errors.h"
 
 #include <gtest/gtest.h>
 

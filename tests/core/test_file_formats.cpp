@@ -1,4 +1,5 @@
-#include "core/FileFormats.h"
+#include "core/base/FileNames.h"
+#include "core/formats/FileFormats.h"
 
 #include <gtest/gtest.h>
 

@@ -10,12 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Bitmap.h"
-#include "core/Errors.h"
-#include "core/Icon.h"
-#include "core/IntText.h"
-#include "core/Metafile.h"
-#include "core/Stream.h"
+#include "core/base/Errors.h"
+#include "core/base/IntText.h"
+#include "core/formats/Icon.h"
+#include "core/formats/Metafile.h"
+#include "core/formats/Stream.h"
+#include "core/pixels/Bitmap.h"
 #include "support/BmpBuilder.h"
 
 using namespace vem;

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "core/Bitmap.h"
-#include "core/Errors.h"
-#include "core/Icon.h"
-#include "core/Metafile.h"
-#include "core/Stream.h"
+#include "core/base/Errors.h"
+#include "core/formats/Icon.h"
+#include "core/formats/Metafile.h"
+#include "core/formats/Stream.h"
+#include "core/pixels/Bitmap.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "core/IntText.h"
+#include "core/base/IntText.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
-#include "core/Errors.h"
+#include "core/base/Errors.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Errors.h"
-#include "core/Workspace.h"
+#include "core/base/Errors.h"
+#include "core/workspace/Workspace.h"
 #include "support/EnginePictures.h"
 
 namespace vem {

@@ -5,9 +5,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/Errors.h"
-#include "core/Icon.h"
-#include "core/Picture.h"
+#include "core/base/Errors.h"
+#include "core/formats/Icon.h"
+#include "core/workspace/Picture.h"
 #include "support/BmpBuilder.h"
 
 namespace vem {

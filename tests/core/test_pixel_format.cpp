@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Bitmap.h"
-#include "core/PixelFormat.h"
+#include "core/pixels/Bitmap.h"
+#include "core/pixels/PixelCodec.h"
 
 namespace vem {
 namespace {

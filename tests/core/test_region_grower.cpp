@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
-#include "core/Errors.h"
-#include "core/KSystem.h"
-#include "core/PixelFormat.h"
+#include "core/base/Errors.h"
+#include "core/pixels/PixelCodec.h"
+#include "core/workspace/RegionGrower.h"
 #include "support/EnginePictures.h"
 #include "support/SpiralCorridor.h"
 

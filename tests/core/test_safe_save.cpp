@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Errors.h"
-#include "core/Stream.h"
+#include "core/base/Errors.h"
+#include "core/formats/Stream.h"
 #include "support/BmpBuilder.h"
 
 using namespace vem;

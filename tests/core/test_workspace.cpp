@@ -5,8 +5,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/Errors.h"
-#include "core/Workspace.h"
+#include "core/base/Errors.h"
+#include "core/workspace/Workspace.h"
 #include "support/BmpBuilder.h"
 #include "support/EnginePictures.h"
 

@@ -55,7 +55,7 @@ def read_desktop_entry(path):
 
 def build_version():
     """The version the build was made with."""
-    with open(os.path.join(OPTIONS.build_dir, "generated", "vem_version.h"), encoding="utf-8") as f:
+    with open(os.path.join(OPTIONS.build_dir, "app", "generated", "vem_version.h"), encoding="utf-8") as f:
         return re.search(r'#define VEM_VERSION "([^"]+)"', f.read()).group(1)
 
 

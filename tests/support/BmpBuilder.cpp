@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
-#include <gtest/gtest.h>
-
-#include "core/Bitmap.h"
-#include "core/Stream.h"
+#include "core/formats/Stream.h"
+#include "core/pixels/Bitmap.h"
 
 namespace vem::test {
 
@@ -171,9 +170,31 @@ Bytes Join(std::initializer_list<Bytes> parts) {
 }
 } // namespace rle
 
+Bytes Bmp24(int w, int h, const std::function<std::uint32_t(int, int)>& rgb) {
+    BmpBuilder b(w, h);
+    // The size field is filled in as a writer would, though readers may
+    // leave it 0 for uncompressed rows.
+    b.SizeImage(b.Stride() * static_cast<std::uint32_t>(h));
+    // Rows bottom first, each pixel stored blue, green, red.
+    Bytes row(b.Stride());
+    for (int y = h - 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t c = rgb(x, y);
+            const std::size_t at = 3 * static_cast<std::size_t>(x);
+            row[at] = static_cast<std::uint8_t>(c);
+            row[at + 1] = static_cast<std::uint8_t>(c >> 8);
+            row[at + 2] = static_cast<std::uint8_t>(c >> 16);
+        }
+        b.Row(row);
+    }
+    return b.Build();
+}
+
 Bytes ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot read " << path;
+    // An exception, not a gtest check: the support library serves tests of
+    // any framework, and an uncaught throw fails a test all the same.
+    if (!in.good()) throw std::runtime_error("cannot read " + path);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -87,7 +88,12 @@ Bytes Literal4(std::uint8_t count, std::initializer_list<std::uint8_t> packed);
 Bytes Join(std::initializer_list<Bytes> parts);
 } // namespace rle
 
-// The whole content of a file (the test fails if it cannot be read).
+// A plain 24-bit bottom-up file of W x H pixels, size field filled in;
+// Rgb(x, y) gives pixel (x, y) as 0xRRGGBB.
+Bytes Bmp24(int w, int h, const std::function<std::uint32_t(int, int)>& rgb);
+
+// The whole content of a file; throws std::runtime_error when it cannot be
+// read, which fails the test.
 Bytes ReadFileBytes(const std::string& path);
 // Runs the bitmap reader on Bytes / the writer into a byte vector.
 void LoadBmp(TBitmap& bitmap, const Bytes& bytes);

@@ -1,6 +1,6 @@
 #include "support/EnginePictures.h"
 
-#include "core/PixelFormat.h"
+#include "core/pixels/PixelCodec.h"
 
 namespace vem::test {
 

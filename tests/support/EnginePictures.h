@@ -7,8 +7,8 @@
 #include <memory>
 #include <random>
 
-#include "core/Bitmap.h"
-#include "core/Workspace.h"
+#include "core/pixels/Bitmap.h"
+#include "core/workspace/Workspace.h"
 
 namespace vem::test {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Picture.h"
+#include "core/workspace/Picture.h"
 #include "support/BmpBuilder.h"
 
 namespace fs = std::filesystem;

@@ -21,43 +21,22 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "support/BmpBuilder.h"
 #include "ui/Application.h"
 #include "ui/ErrorDisplay.h"
-#include "ui/MAIN.h"
-#include "ui/PictureImage.h"
+#include "ui/MainForm.h"
+#include "ui/PictureView.h"
 
 namespace uitest {
 
+// Bytes made by the shared test support, as Qt holds them.
+inline QByteArray ToQByteArray(const vem::test::Bytes& bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
 // A 24-bit bottom-up BMP file of W x H pixels; Rgb(x, y) gives 0xRRGGBB.
 inline QByteArray Bmp24(int w, int h, const std::function<std::uint32_t(int, int)>& rgb) {
-    const int stride = (w * 3 + 3) / 4 * 4;
-    const std::uint32_t imageSize = static_cast<std::uint32_t>(stride * h);
-    QByteArray b;
-    auto u16 = [&](std::uint32_t v) { b.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
-    auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
-    b.append("BM");
-    u32(54 + imageSize);
-    u32(0);
-    u32(54);
-    u32(40);
-    u32(static_cast<std::uint32_t>(w));
-    u32(static_cast<std::uint32_t>(h));
-    u16(1);
-    u16(24);
-    u32(0);
-    u32(imageSize);
-    u32(0);
-    u32(0);
-    u32(0);
-    u32(0);
-    for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t c = rgb(x, y);
-            b.append(char(c & 0xFF)).append(char((c >> 8) & 0xFF)).append(char((c >> 16) & 0xFF));
-        }
-        b.append(QByteArray(stride - w * 3, '\0'));
-    }
-    return b;
+    return ToQByteArray(vem::test::Bmp24(w, h, rgb));
 }
 
 inline QString WriteFile(const QString& path, const QByteArray& bytes) {

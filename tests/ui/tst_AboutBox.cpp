@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "AboutBox.h"
 #include "Application.h"
-#include "about.h"
 #include "vem_version.h"
 
 class TestAboutBox : public QObject {

@@ -12,12 +12,10 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include "ui/ImageWindow.h"
+#include "ui/ImageWindows.h"
+#include "ui/LoadTargetDialog.h"
 #include "UiTestHelpers.h"
-#include "ui/CHILDWIN.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
-#include "ui/Unit3.h"
-#include "ui/Unit4.h"
 
 using namespace uitest;
 using vemui::TOKBottomDlg;

@@ -18,8 +18,8 @@
 
 #include "Application.h"
 #include "BoxLog.h"
+#include "core/base/Errors.h"
 #include "ErrorDisplay.h"
-#include "core/Errors.h"
 
 namespace {
 

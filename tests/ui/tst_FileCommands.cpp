@@ -13,29 +13,19 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "ui/ImageWindow.h"
+#include "ui/ImageWindows.h"
 #include "UiTestHelpers.h"
-#include "ui/CHILDWIN.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
-#include "ui/Unit3.h"
 
 using namespace uitest;
 
 namespace {
 
-QByteArray le32(qint32 v) {
-    QByteArray b(4, '\0');
-    for (int i = 0; i < 4; ++i) b[i] = char((quint32(v) >> (8 * i)) & 0xFF);
-    return b;
-}
-
-// File header and a 40-byte information header, nothing after them.
+// File header and a 40-byte information header, nothing after them; the size
+// fields are those of a 1 x 1 picture, whose row is missing.
 QByteArray bmpHeaders(qint32 width, qint32 height, int bits) {
-    QByteArray b = Bmp24(1, 1, [](int, int) { return 0u; }).left(54);
-    b.replace(18, 4, le32(width));
-    b.replace(22, 4, le32(height));
-    b[28] = char(bits);
-    return b;
+    return ToQByteArray(
+        vem::test::BmpBuilder(width, height, static_cast<std::uint16_t>(bits)).SizeImage(4).FileSize(58).Build());
 }
 
 QByteArray readAll(const QString& path) {

@@ -13,11 +13,9 @@
 #include <QTest>
 
 #include "BoxLog.h"
+#include "ui/ImageWindow.h"
+#include "ui/ImageWindows.h"
 #include "UiTestHelpers.h"
-#include "ui/CHILDWIN.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
-#include "ui/Unit3.h"
 
 namespace {
 

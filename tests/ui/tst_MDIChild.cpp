@@ -8,11 +8,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include "ui/ImageWindow.h"
+#include "ui/ImageWindows.h"
 #include "UiTestHelpers.h"
-#include "ui/CHILDWIN.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
-#include "ui/Unit3.h"
 
 using namespace uitest;
 

@@ -16,17 +16,15 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "UiTestHelpers.h"
-#include "ui/CHILDWIN.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
-#include "ui/Unit3.h"
+#include "ui/AboutBox.h"
 #include "ui/Glyphs.h"
+#include "ui/ImageWindow.h"
+#include "ui/ImageWindows.h"
+#include "ui/LoadTargetDialog.h"
 #include "ui/OpenPictureDialog.h"
 #include "ui/SaveDialog.h"
-#include "ui/Unit4.h"
-#include "ui/Unit5.h"
-#include "ui/about.h"
+#include "ui/SettingsDialog.h"
+#include "UiTestHelpers.h"
 
 using namespace uitest;
 

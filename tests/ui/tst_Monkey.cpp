@@ -40,16 +40,14 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include "UiTestHelpers.h"
-#include "core/Bitmap.h"
-#include "ui/CHILDWIN.h"
+#include "core/pixels/Bitmap.h"
+#include "ui/ImageWindow.h"
+#include "ui/ImageWindows.h"
+#include "ui/LoadTargetDialog.h"
 #include "ui/OpenPictureDialog.h"
 #include "ui/SaveDialog.h"
-#include "ui/Unit1.h"
-#include "ui/Unit2.h"
-#include "ui/Unit3.h"
-#include "ui/Unit4.h"
-#include "ui/Unit5.h"
+#include "ui/SettingsDialog.h"
+#include "UiTestHelpers.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "Application.h"
-#include "Unit4.h"
+#include "LoadTargetDialog.h"
 
 using vemui::TOKBottomDlg;
 

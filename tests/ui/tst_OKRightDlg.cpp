@@ -9,10 +9,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include "Application.h"
 #include "BoxLog.h"
 #include "ErrorDisplay.h"
-#include "Application.h"
-#include "Unit5.h"
+#include "SettingsDialog.h"
 
 using vemui::TOKRightDlg;
 

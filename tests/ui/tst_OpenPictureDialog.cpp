@@ -14,12 +14,12 @@
 #include <QToolButton>
 
 #include "Application.h"
+#include "core/pixels/Bitmap.h"
+#include "core/workspace/Picture.h"
 #include "DialogPlacement.h"
 #include "ErrorDisplay.h"
 #include "FileDialogCommon.h"
 #include "OpenPictureDialog.h"
-#include "core/Bitmap.h"
-#include "core/Picture.h"
 
 using vemui::TOpenPictureDialog;
 

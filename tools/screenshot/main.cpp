@@ -1,4 +1,5 @@
-// Makes the picture of the main window shown in the README: three generated
+// Makes the picture of the main window shown in the README and the user guide
+// (docs/images/main-window.png unless OUTPUT is given): three generated
 // pictures loaded into the three windows, a "一致部分を残す" run, and the window
 // grabbed on the offscreen platform. Usage: vem-screenshot [OUTPUT.png]
 #include <cmath>
@@ -10,12 +11,12 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 
-#include "core/Bitmap.h"
-#include "core/Picture.h"
+#include "core/pixels/Bitmap.h"
+#include "core/workspace/Picture.h"
 #include "ui/Application.h"
-#include "ui/CHILDWIN.h"
 #include "ui/ErrorDisplay.h"
-#include "ui/MAIN.h"
+#include "ui/ImageWindow.h"
+#include "ui/MainForm.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ void writePicture(const QString& path, vem::TColor (*colorAt)(int, int)) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     vemui::TApplication app(argc, argv);
-    const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshot.png");
+    const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/images/main-window.png");
     QTemporaryDir dir;
     bool ok = true;
     vemui::SetErrorBoxHook([&ok](const QString&, const QString& text) {

@@ -7,10 +7,10 @@
 #include <iostream>
 #include <new>
 
-#include "core/Bitmap.h"
-#include "core/Errors.h"
-#include "core/Picture.h"
-#include "core/Workspace.h"
+#include "core/base/Errors.h"
+#include "core/pixels/Bitmap.h"
+#include "core/workspace/Picture.h"
+#include "core/workspace/Workspace.h"
 
 namespace vemcli {
 

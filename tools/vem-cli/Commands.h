@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Color.h"
+#include "core/pixels/Color.h"
 
 namespace vemcli {
 

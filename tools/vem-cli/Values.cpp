@@ -1,6 +1,6 @@
 #include "Values.h"
 
-#include "core/IntText.h"
+#include "core/base/IntText.h"
 
 namespace vemcli {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/Color.h"
+#include "core/pixels/Color.h"
 
 namespace vemcli {
 

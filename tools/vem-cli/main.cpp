@@ -3,10 +3,13 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "Commands.h"
+#include "core/base/IntText.h"
 #include "Values.h"
-#include "core/IntText.h"
 
 namespace {
 
@@ -46,73 +49,107 @@ vemcli::ErasePoint point(const std::string& text) {
 }
 
 // Text options, converted after parsing: CLI11 has checked their form already.
+// The option handles tell a value left out (the workspace keeps its start
+// value) from one given.
 struct Texts {
     std::string target, back, point, approx, limit;
     std::vector<std::string> at;
     std::string from = "original";
+    CLI::Option* targetOption = nullptr;
+    CLI::Option* backOption = nullptr;
+    CLI::Option* pointOption = nullptr;
+    CLI::Option* approxOption = nullptr;
+    CLI::Option* limitOption = nullptr;
 };
 
 template <class T> std::optional<T> given(const CLI::Option* option, const T& value) {
     return option->count() > 0 ? std::optional<T>(value) : std::nullopt;
 }
 
-} // namespace
+// The integer is read only when given: an empty text is no integer.
+std::optional<std::int32_t> givenInteger(const CLI::Option* option, const std::string& text) {
+    return option->count() > 0 ? std::optional<std::int32_t>(vem::StrToInt(text)) : std::nullopt;
+}
 
-int main(int argc, char** argv) {
-    CLI::App app("vem-cli: reads, measures, copies and converts pictures as the VEM program does.", "vem-cli");
-    app.require_subcommand(1);
-    app.footer("COLOR is #RRGGBB (hexadecimal) or R,G,B (decimal 0-255).\n"
-               "Integers (--approx, --limit, --point) follow the settings dialog: decimal, or $, x, 0x hexadecimal.\n"
-               "Exit status: 0 success, 1 a picture could not be read, converted or written\n"
-               "(the error box text goes to stderr), 2 a usage error.");
-
+// The whole command line: its subcommands and the values they fill in.
+struct CommandLine {
+    CLI::App app{"vem-cli: reads, measures, copies and converts pictures as the VEM program does.", "vem-cli"};
+    CLI::App* info = nullptr;
+    CLI::App* copy = nullptr;
+    CLI::App* convert = nullptr;
     std::vector<std::string> infoFiles;
-    auto* info = app.add_subcommand("info", "Print each file's size and pixel depth (or kind): FILE: W×H DEPTH");
-    info->add_option("FILE", infoFiles, "Picture files (.bmp, .ico, .emf, .wmf)")->type_name("FILE")->required();
-
     std::string copyIn, copyOut;
-    auto* copy = app.add_subcommand("copy", "Read IN and write it to OUT through the program's reader and writer");
-    copy->add_option("IN", copyIn, "Picture file to read")->type_name("FILE")->required();
-    copy->add_option("OUT", copyOut, "File to write (always BMP data for a bitmap)")->type_name("FILE")->required();
-
     vemcli::ConvertOptions conv;
     Texts ct;
-    auto* convert = app.add_subcommand(
+    vemcli::EraseOptions erase;
+    Texts et;
+};
+
+// Options that convert and erase share, word for word.
+void addPictures(CLI::App* command, std::string& original, std::string& editing) {
+    command->add_option("--original", original, "Original picture (also loaded as the finished picture)")
+        ->type_name("FILE")
+        ->required();
+    command->add_option("--editing", editing, "Editing picture")->type_name("FILE");
+}
+
+void addBack(CLI::App* command, Texts& texts) {
+    texts.backOption = command->add_option("--back", texts.back, "Background colour (default black)")
+                           ->check(kColor)
+                           ->type_name("COLOR");
+}
+
+// The two levels, one after the other in both.
+void addLevels(CLI::App* command, Texts& texts) {
+    texts.approxOption = command->add_option("--approx", texts.approx, "Approximation level (default 0)")
+                            ->check(kInteger)
+                            ->type_name("INT");
+    texts.limitOption =
+        command->add_option("--limit", texts.limit, "Limit level (default 0)")->check(kInteger)->type_name("INT");
+}
+
+void addInfoAndCopy(CommandLine& cl) {
+    cl.info = cl.app.add_subcommand("info", "Print each file's size and pixel depth (or kind): FILE: W×H DEPTH");
+    cl.info->add_option("FILE", cl.infoFiles, "Picture files (.bmp, .ico, .emf, .wmf)")->type_name("FILE")->required();
+
+    cl.copy = cl.app.add_subcommand("copy", "Read IN and write it to OUT through the program's reader and writer");
+    cl.copy->add_option("IN", cl.copyIn, "Picture file to read")->type_name("FILE")->required();
+    cl.copy->add_option("OUT", cl.copyOut, "File to write (always BMP data for a bitmap)")
+        ->type_name("FILE")
+        ->required();
+}
+
+void addConvert(CommandLine& cl) {
+    vemcli::ConvertOptions& conv = cl.conv;
+    Texts& ct = cl.ct;
+    auto* convert = cl.app.add_subcommand(
         "convert", "Run conversion mode N as the conversion command does after OK, and save the finished picture");
+    cl.convert = convert;
     convert
         ->add_option("--mode", conv.Mode,
                      "0 keep matching, 1 erase matching, 2 keep the target colour, "
                      "3 erase the target colour, 4 region from the point (mask into the editing picture)")
         ->required()
         ->check(CLI::Range(0, 4));
-    convert->add_option("--original", conv.Original, "Original picture (also loaded as the finished picture)")
-        ->type_name("FILE")
-        ->required();
-    convert->add_option("--editing", conv.Editing, "Editing picture")->type_name("FILE");
-    auto* cTarget =
+    addPictures(convert, conv.Original, conv.Editing);
+    ct.targetOption =
         convert->add_option("--target", ct.target, "Target colour (default black)")->check(kColor)->type_name("COLOR");
-    auto* cBack =
-        convert->add_option("--back", ct.back, "Background colour (default black)")->check(kColor)->type_name("COLOR");
-    auto* cPoint = convert->add_option("--point", ct.point, "Start point X,Y of mode 4 (default 0,0)")
-                       ->check(kPoint)
-                       ->type_name("X,Y");
-    auto* cApprox = convert->add_option("--approx", ct.approx, "Approximation level (default 0)")
-                        ->check(kInteger)
-                        ->type_name("INT");
-    auto* cLimit =
-        convert->add_option("--limit", ct.limit, "Limit level (default 0)")->check(kInteger)->type_name("INT");
+    addBack(convert, ct);
+    ct.pointOption = convert->add_option("--point", ct.point, "Start point X,Y of mode 4 (default 0,0)")
+                        ->check(kPoint)
+                        ->type_name("X,Y");
+    addLevels(convert, ct);
     convert->add_option("--out", conv.Out, "File for the finished picture")->type_name("FILE")->required();
     convert->add_option("--mask-out", conv.MaskOut, "File for the editing picture (the mask after mode 4)")
         ->type_name("FILE");
+}
 
-    vemcli::EraseOptions erase;
-    Texts et;
+void addErase(CommandLine& cl) {
+    vemcli::EraseOptions& erase = cl.erase;
+    Texts& et = cl.et;
     auto* eraseCmd =
-        app.add_subcommand("erase", "Right-click erase gesture at each --at in turn, and save the finished picture");
-    eraseCmd->add_option("--original", erase.Original, "Original picture (also loaded as the finished picture)")
-        ->type_name("FILE")
-        ->required();
-    eraseCmd->add_option("--editing", erase.Editing, "Editing picture")->type_name("FILE");
+        cl.app.add_subcommand("erase", "Right-click erase gesture at each --at in turn, and save the finished picture");
+    addPictures(eraseCmd, erase.Original, erase.Editing);
     eraseCmd->add_option("--at", et.at, "Clicked pixel X,Y; repeat for several clicks, run in order")
         ->required()
         ->check(kPoint)
@@ -120,52 +157,80 @@ int main(int argc, char** argv) {
     eraseCmd->add_option("--from", et.from, "Picture clicked, whose pixel gives the target colour (default original)")
         ->check(CLI::IsMember({"original", "editing", "finished"}))
         ->type_name("WINDOW");
-    auto* eApprox = eraseCmd->add_option("--approx", et.approx, "Approximation level (default 0)")
-                        ->check(kInteger)
-                        ->type_name("INT");
-    auto* eLimit =
-        eraseCmd->add_option("--limit", et.limit, "Limit level (default 0)")->check(kInteger)->type_name("INT");
-    auto* eBack =
-        eraseCmd->add_option("--back", et.back, "Background colour (default black)")->check(kColor)->type_name("COLOR");
+    addLevels(eraseCmd, et);
+    addBack(eraseCmd, et);
     eraseCmd->add_flag("--apply", erase.Apply, "Carry each result into the original and editing pictures");
     eraseCmd->add_option("--out", erase.Out, "File for the finished picture")->type_name("FILE")->required();
     eraseCmd->add_option("--mask-out", erase.MaskOut, "File for the editing picture")->type_name("FILE");
+}
 
+void describe(CommandLine& cl) {
+    cl.app.require_subcommand(1);
+    cl.app.footer(
+        "COLOR is #RRGGBB (hexadecimal) or R,G,B (decimal 0-255).\n"
+        "Integers (--approx, --limit, --point) follow the settings dialog: decimal, or $, x, 0x hexadecimal.\n"
+        "Exit status: 0 success, 1 a picture could not be read, converted or written\n"
+        "(the error box text goes to stderr), 2 a usage error.");
+    addInfoAndCopy(cl);
+    addConvert(cl);
+    addErase(cl);
+}
+
+// The exit status of a command line CLI11 turned down (or of --help), or
+// nothing when the command can run.
+std::optional<int> parse(CommandLine& cl, int argc, char** argv) {
     try {
-        app.parse(argc, argv);
+        cl.app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int status = app.exit(e);
+        const int status = cl.app.exit(e);
         return status == 0 ? 0 : kUsageError;
     }
+    return std::nullopt;
+}
 
+int runConvert(vemcli::ConvertOptions& conv, const Texts& ct) {
+    conv.Target = given(ct.targetOption, color(ct.target));
+    conv.Back = given(ct.backOption, color(ct.back));
+    if (ct.pointOption->count() > 0) {
+        const auto p = point(ct.point);
+        conv.PointX = p.X;
+        conv.PointY = p.Y;
+    }
+    conv.Approx = givenInteger(ct.approxOption, ct.approx);
+    conv.Limit = givenInteger(ct.limitOption, ct.limit);
+    return vemcli::RunConvert(conv);
+}
+
+int runErase(vemcli::EraseOptions& erase, const Texts& et) {
+    for (const auto& text : et.at)
+        erase.At.push_back(point(text));
+    erase.From = et.from == "editing" ? 2 : et.from == "finished" ? 3 : 1;
+    erase.Approx = givenInteger(et.approxOption, et.approx);
+    erase.Limit = givenInteger(et.limitOption, et.limit);
+    erase.Back = given(et.backOption, color(et.back));
+    return vemcli::RunErase(erase);
+}
+
+// Exactly one subcommand was given: CLI11 has made sure of it.
+int run(CommandLine& cl) {
+    if (*cl.info)
+        return vemcli::RunInfo(cl.infoFiles);
+    if (*cl.copy)
+        return vemcli::RunCopy(cl.copyIn, cl.copyOut);
+    if (*cl.convert)
+        return runConvert(cl.conv, cl.ct);
+    return runErase(cl.erase, cl.et);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CommandLine cl;
+    describe(cl);
+    if (const auto status = parse(cl, argc, argv))
+        return *status;
     try {
-        if (*info)
-            return vemcli::RunInfo(infoFiles);
-        if (*copy)
-            return vemcli::RunCopy(copyIn, copyOut);
-        if (*convert) {
-            conv.Target = given(cTarget, color(ct.target));
-            conv.Back = given(cBack, color(ct.back));
-            if (cPoint->count() > 0) {
-                const auto p = point(ct.point);
-                conv.PointX = p.X;
-                conv.PointY = p.Y;
-            }
-            if (cApprox->count() > 0)
-                conv.Approx = vem::StrToInt(ct.approx);
-            if (cLimit->count() > 0)
-                conv.Limit = vem::StrToInt(ct.limit);
-            return vemcli::RunConvert(conv);
-        }
-        for (const auto& text : et.at)
-            erase.At.push_back(point(text));
-        erase.From = et.from == "editing" ? 2 : et.from == "finished" ? 3 : 1;
-        if (eApprox->count() > 0)
-            erase.Approx = vem::StrToInt(et.approx);
-        if (eLimit->count() > 0)
-            erase.Limit = vem::StrToInt(et.limit);
-        erase.Back = given(eBack, color(et.back));
-        return vemcli::RunErase(erase);
+        return run(cl);
     } catch (const std::exception& e) {
         // Nothing should get here: the commands report the program's own
         // failures. Anything else is still a failure, never a success.

@@ -1,0 +1,54 @@
+#include "core/pixels/BitmapImage.h"
+
+namespace vem {
+
+const char* PixelDepthName(TPixelDepth d) {
+    switch (d) {
+    case TPixelDepth::pdDevice: return "pdDevice";
+    case TPixelDepth::pd1Bit: return "pd1Bit";
+    case TPixelDepth::pd4Bit: return "pd4Bit";
+    case TPixelDepth::pd8Bit: return "pd8Bit";
+    case TPixelDepth::pd15Bit: return "pd15Bit";
+    case TPixelDepth::pd16Bit: return "pd16Bit";
+    case TPixelDepth::pd24Bit: return "pd24Bit";
+    case TPixelDepth::pd32Bit: return "pd32Bit";
+    case TPixelDepth::pdCustom: return "pdCustom";
+    }
+    return "pdCustom";
+}
+
+TPixelDepth TBitmapImage::Depth() const {
+    if (Device || BitCount == 0) return TPixelDepth::pdDevice;
+    switch (BitCount) {
+    case 1: return TPixelDepth::pd1Bit;
+    case 4: return TPixelDepth::pd4Bit;
+    case 8: return TPixelDepth::pd8Bit;
+    case 16:
+        if (Compression == 0) return TPixelDepth::pd15Bit;
+        return Masks[1] == 0x07E0 ? TPixelDepth::pd16Bit : TPixelDepth::pdCustom;
+    case 24: return Compression == 0 ? TPixelDepth::pd24Bit : TPixelDepth::pdCustom;
+    case 32: return Compression == 0 ? TPixelDepth::pd32Bit : TPixelDepth::pdCustom;
+    default: return TPixelDepth::pdCustom;
+    }
+}
+
+std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
+    auto c = std::make_shared<TBitmapImage>();
+    c->Width = Width;
+    c->StoredHeight = StoredHeight;
+    c->BitCount = BitCount;
+    c->Compression = Compression;
+    c->Masks = Masks;
+    c->Pixels = Pixels.Clone();
+    c->Device = Device;
+    c->ColorTable = ColorTable;
+    c->XPelsPerMeter = XPelsPerMeter;
+    c->YPelsPerMeter = YPelsPerMeter;
+    c->ClrUsed = ClrUsed;
+    c->ClrImportant = ClrImportant;
+    c->SavedFile = SavedFile;
+    c->CoreHeader = CoreHeader;
+    return c;
+}
+
+} // namespace vem

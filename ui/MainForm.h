@@ -1,0 +1,182 @@
+// The main window: the MDI frame holding the three image windows, its tool
+// bar, menus and actions, and the commands they run on the workspace.
+#pragma once
+
+#include <string>
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include "core/workspace/Workspace.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QMdiArea;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+class TMDIChild;
+
+namespace vemui {
+class TImageList;
+class TAboutBox;
+class TOpenPictureDialog;
+class TSaveDialog;
+} // namespace vemui
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The slots and the settings. Declared before the controls' pointers so
+    // that it exists before any image window refers to it.
+    vem::TWorkspace Workspace;
+
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* File1 = nullptr;
+    QMenu* Window1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* FileExitItem = nullptr;
+    QAction* WindowCascadeItem = nullptr;
+    QAction* WindowTileItem = nullptr;
+    QAction* WindowArrangeItem = nullptr;
+    QAction* WindowMinimizeItem = nullptr;
+    QObject* ActionList1 = nullptr;
+    QAction* EditCut1 = nullptr;
+    QAction* EditCopy1 = nullptr;
+    QAction* EditPaste1 = nullptr;
+    QAction* FileNew1 = nullptr;
+    QAction* FileSave1 = nullptr;
+    QAction* FileExit1 = nullptr;
+    QAction* FileOpen1 = nullptr;
+    QAction* FileSaveAs1 = nullptr;
+    QAction* WindowCascade1 = nullptr;
+    QAction* WindowTileHorizontal1 = nullptr;
+    QAction* WindowArrangeAll1 = nullptr;
+    QAction* WindowMinimizeAll1 = nullptr;
+    QAction* HelpAbout1 = nullptr;
+    QAction* FileClose1 = nullptr;
+    QAction* WindowTileVertical1 = nullptr;
+    QAction* WindowTileItem2 = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QFrame* ToolButton3 = nullptr;
+    QToolButton* ToolButton8 = nullptr;
+    QToolButton* ToolButton10 = nullptr;
+    QToolButton* ToolButton11 = nullptr;
+    vemui::TImageList* ImageList1 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QFrame* ToolButton4 = nullptr;
+    QToolButton* ToolButton2 = nullptr;
+    QFrame* ToolButton5 = nullptr;
+    QToolButton* ToolButton12 = nullptr;
+    // The open dialog and the save dialog shared by both save commands: one
+    // each for the whole run, so each proposes the name accepted last.
+    vemui::TOpenPictureDialog* OpenDialog = nullptr;
+    vemui::TSaveDialog* SaveDialog = nullptr;
+    QAction* N2 = nullptr;
+    QMenu* N3 = nullptr;
+    QAction* N4 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QPushButton* Button3 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
+    QMdiArea* MdiArea = nullptr;
+
+    // The tool bar's controls from left to right, separators included: the
+    // positions that N2Click and N4Click count.
+    QVector<QWidget*> ToolBarControls;
+
+    // --- Handlers ---
+    void FormCreate();
+    void FileOpen1Execute();
+    void FileExit1Execute();
+    void HelpAbout1Execute();
+    void ToolButton12Click();
+    void ToolButton2Click();
+    void N2Click();
+    void N4Click();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void CheckBox1Click();
+
+    // A drop of FILENAMES (full paths, in the order the drop listed them):
+    // asks for the target with the load-target dialog, then loads the first
+    // file only on OK. Runs as its own event after the drop (see dropEvent).
+    void WMDropFiles(const QStringList& fileNames);
+
+    // 1: original and finished, 2: editing, anything else: nothing.
+    void LoadByTarget(int target, const QString& fileName);
+    // The open command's target: ComboBox1's selected entry plus 1, or 0 when
+    // the edited text names no entry.
+    int OpenTarget() const;
+
+    // --- Window commands ---
+    void CascadeWindows();
+    // Full-width bands stacked top to bottom.
+    void TileHorizontal();
+    // Full-height bands side by side.
+    void TileVertical();
+    void MinimizeAll();
+    // Minimised windows in rows along the bottom of the client area.
+    void ArrangeIcons();
+    // Rebuilds the window list below the items of "ウィンドウ(&W)".
+    void UpdateWindowList();
+
+    // --- The image windows ---
+    // CHILD joins the MDI area (the caller shows it), and its presses reach
+    // PictureMouseDown.
+    void AddImageWindow(TMDIChild* child);
+    // The image windows in creation order.
+    const QVector<TMDIChild*>& ImageWindows() const { return children_; }
+    // A press on a window's picture of SLOT at picture pixel (X, Y): left
+    // picks, right erases when "右クリ近似色" is on (and applies the result
+    // when "結果を原画に即反映" is), other buttons do nothing.
+    void PictureMouseDown(vem::TImageSlot& slot, Qt::MouseButton button, int x, int y);
+
+protected:
+    // Files dragged from a file manager (text/uri-list of local files).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QVector<TMDIChild*> children_;
+    QVector<QAction*> windowListItems_;
+
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createMdiArea();
+    void createDialogs();
+    QAction* newAction(const char* name, const QString& category, const QString& caption, int glyph,
+                       const QString& hint);
+    QAction* newItem(QMenu* menu, const char* name, QAction* boundTo);
+    QToolButton* newGlyphButton(QWidget* bar, const char* name, int left);
+    QFrame* newSeparator(QWidget* bar, const char* name, int left, int width);
+    void clickToolBarControl(int position);
+    void saveSlot(vem::TImageSlot& slot);
+    TMDIChild* windowOf(const vem::TImageSlot& slot) const;
+    void tile(Qt::Orientation bands);
+    QVector<TMDIChild*> arrangeable() const;
+};
+
+// The program's forms, reachable from everywhere while the program runs.
+extern TMainForm* MainForm;
+extern vemui::TAboutBox* AboutBox;
+
+// Start-up in the program's order: MainForm, the hidden AboutBox, then
+// MDIChild1..3, each visible and empty. Destroy undoes it (tests create the
+// forms afresh for each case).
+void CreateApplicationForms();
+void DestroyApplicationForms();

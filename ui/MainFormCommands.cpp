@@ -1,0 +1,123 @@
+// The main window's commands: files, copies, the conversion command and the
+// pointer picking, and the start-up of the program's forms.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QStringList>
+#include <QToolButton>
+
+#include "AboutBox.h"
+#include "FileDialogCommon.h"
+#include "ImageWindow.h"
+#include "ImageWindows.h"
+#include "MainForm.h"
+#include "OpenPictureDialog.h"
+#include "SaveDialog.h"
+#include "SettingsDialog.h"
+
+TMainForm* MainForm = nullptr;
+vemui::TAboutBox* AboutBox = nullptr;
+
+int TMainForm::OpenTarget() const {
+    // An edited text that is not the selected entry's leaves no entry selected.
+    const int index = ComboBox1->currentIndex();
+    if (index < 0 || ComboBox1->currentText() != ComboBox1->itemText(index)) return 0;
+    return index + 1;
+}
+
+void TMainForm::FileOpen1Execute() {
+    if (!OpenDialog->Execute()) return;
+    LoadByTarget(OpenTarget(), OpenDialog->FileName());
+}
+
+void TMainForm::LoadByTarget(int target, const QString& fileName) { Workspace.LoadByTarget(target, vemui::LocalFileName(fileName)); }
+
+void TMainForm::FileExit1Execute() { close(); }
+
+void TMainForm::HelpAbout1Execute() {
+    if (AboutBox) AboutBox->exec();
+}
+
+void TMainForm::saveSlot(vem::TImageSlot& slot) {
+    if (!SaveDialog->Execute()) return;
+    Workspace.SaveSlot(slot, vemui::LocalFileName(SaveDialog->FileName()));
+}
+
+void TMainForm::ToolButton12Click() { saveSlot(Workspace.Finished); }
+
+void TMainForm::Button1Click() { saveSlot(Workspace.Editing); }
+
+void TMainForm::Button2Click() { Workspace.CopyOriginalToEditing(); }
+
+void TMainForm::Button3Click() { Workspace.CopyFinishedToOriginal(); }
+
+void TMainForm::clickToolBarControl(int position) {
+    if (position < 0 || position >= ToolBarControls.size()) return;
+    if (auto* button = qobject_cast<QAbstractButton*>(ToolBarControls[position])) button->click();
+}
+
+void TMainForm::N2Click() { clickToolBarControl(2); }
+
+void TMainForm::N4Click() { clickToolBarControl(8); }
+
+void TMainForm::CheckBox1Click() {
+    if (CheckBox1->isChecked()) {
+        CheckBox2->setEnabled(true);
+    } else {
+        CheckBox2->setEnabled(false);
+        CheckBox2->setChecked(false);
+    }
+}
+
+void TMainForm::ToolButton2Click() {
+    vemui::TOKRightDlg dialog(Workspace.Settings, this);
+    if (dialog.exec() != 1) return;
+    Workspace.RunConversion();
+    // Visible, but a minimised window stays minimised and is not activated.
+    if (TMDIChild* finished = windowOf(Workspace.Finished)) finished->setVisible(true);
+}
+
+void TMainForm::PictureMouseDown(vem::TImageSlot& slot, Qt::MouseButton button, int x, int y) {
+    vem::TMouseButton pressed;
+    switch (button) {
+    case Qt::LeftButton: pressed = vem::TMouseButton::mbLeft; break;
+    case Qt::RightButton: pressed = vem::TMouseButton::mbRight; break;
+    case Qt::MiddleButton: pressed = vem::TMouseButton::mbMiddle; break;
+    default: return;
+    }
+    // The result goes back through the two buttons, exactly as the user's
+    // clicks on them would.
+    if (Workspace.Image1MouseDown(slot, pressed, x, y, CheckBox1->isChecked(), false) && CheckBox2->isChecked()) {
+        Button3->click();
+        Button2->click();
+    }
+}
+
+void CreateApplicationForms() {
+    // The image windows' captions use the small caption font.
+    QFont caption = QApplication::font("QMdiSubWindowTitleBar");
+    caption.setPixelSize(11);
+    QApplication::setFont(caption, "QMdiSubWindowTitleBar");
+    MainForm = new TMainForm();
+    AboutBox = new vemui::TAboutBox(MainForm);
+    AboutBox->hide();
+    MDIChild1 = new TMDIChild1(MainForm->Workspace.Original);
+    MainForm->AddImageWindow(MDIChild1);
+    MDIChild1->show();
+    MDIChild2 = new TMDIChild2(MainForm->Workspace.Editing);
+    MainForm->AddImageWindow(MDIChild2);
+    MDIChild2->show();
+    MDIChild3 = new TMDIChild3(MainForm->Workspace.Finished);
+    MainForm->AddImageWindow(MDIChild3);
+    MDIChild3->show();
+}
+
+void DestroyApplicationForms() {
+    MDIChild1 = nullptr;
+    MDIChild2 = nullptr;
+    MDIChild3 = nullptr;
+    AboutBox = nullptr;
+    delete MainForm;
+    MainForm = nullptr;
+}

@@ -1,0 +1,257 @@
+#include "PictureView.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QtMath>
+
+#include "core/pixels/Bitmap.h"
+#include "core/pixels/PixelCodec.h"
+
+namespace vemui {
+namespace {
+
+// Rows converted per drawImage call: enough to keep the call overhead small,
+// few enough that the band stays in the cache and its buffer stays small.
+constexpr int BandRows = 32;
+// Columns decoded at a time through the codec, into a buffer on the stack, so
+// that drawing allocates nothing but its band.
+constexpr int DecodeChunk = 256;
+
+inline QRgb toRgb32(vem::TColor c) { return qRgb(vem::GetRValue(c), vem::GetGValue(c), vem::GetBValue(c)); }
+
+// The bitmap store of a picture when it can be read whole; null otherwise.
+const vem::TBitmapImage* readableStore(const vem::TPicture& picture) {
+    const auto* bitmap = dynamic_cast<const vem::TBitmap*>(picture.Graphic());
+    if (!bitmap) return nullptr;
+    const vem::TBitmapImage& store = bitmap->Image();
+    // HasPixels also refuses a store whose block is shorter than its header
+    // claims: it is shown as nothing rather than read past its end.
+    if (!store.HasPixels() || store.Width <= 0 || store.Height() <= 0 || store.BitCount == 0) return nullptr;
+    return &store;
+}
+
+// The source pixels of successive screen pixels, as ScaledSource gives them,
+// without a division per pixel: the numerator grows by twice the source span
+// at each step, so quotient and remainder advance by fixed amounts.
+class ScaleStepper {
+public:
+    ScaleStepper(qint64 i0, qint64 source, qint64 dest)
+        : twoDest_(2 * dest), stepQ_(2 * source / twoDest_), stepR_(2 * source % twoDest_) {
+        const qint64 numerator = (2 * i0 + 1) * source;
+        q_ = numerator / twoDest_;
+        r_ = numerator % twoDest_;
+    }
+    int Source() const { return static_cast<int>(q_); }
+    void Next() {
+        q_ += stepQ_;
+        r_ += stepR_;
+        if (r_ >= twoDest_) {
+            r_ -= twoDest_;
+            ++q_;
+        }
+    }
+
+private:
+    qint64 twoDest_, stepQ_, stepR_, q_ = 0, r_ = 0;
+};
+
+// Converts pixels of one store into screen rows. Plain 24- and 32-bit rows,
+// nearly every picture the program shows, skip the codec.
+class RowConverter {
+public:
+    explicit RowConverter(const vem::TBitmapImage& store)
+        : store_(store), codec_(store), plain_(store.Compression == 0 || store.Device),
+          bitCount_(store.Device ? vem::DeviceBitCount : store.BitCount) {}
+
+    // Columns X0 .. X0+COUNT-1 of picture row Y into DST.
+    void Columns(int y, int x0, int count, QRgb* dst) const {
+        const std::uint8_t* row = store_.PictureRow(y);
+        if (plain_ && bitCount_ == 24) {
+            const std::uint8_t* src = row + 3 * static_cast<std::size_t>(x0);
+            for (int x = 0; x < count; ++x, src += 3) dst[x] = qRgb(src[2], src[1], src[0]);
+        } else if (plain_ && bitCount_ == 32) {
+            // Blue, green, red, unused: on a little-endian machine exactly
+            // RGB32 once the unused byte is forced to 0xFF.
+            static_assert(std::endian::native == std::endian::little);
+            std::memcpy(dst, row + 4 * static_cast<std::size_t>(x0), static_cast<std::size_t>(count) * 4);
+            for (int x = 0; x < count; ++x) dst[x] |= 0xFF000000u;
+        } else {
+            vem::TColor colors[DecodeChunk];
+            for (int done = 0; done < count; done += DecodeChunk) {
+                const int n = std::min(DecodeChunk, count - done);
+                codec_.DecodeRow(row, x0 + done, n, colors);
+                for (int i = 0; i < n; ++i) dst[done + i] = toRgb32(colors[i]);
+            }
+        }
+    }
+
+    // COUNT screen pixels of picture row Y, stretched from the picture's
+    // width to DESTWIDTH, starting at screen column I0 of that span, into DST.
+    void Samples(int y, qint64 i0, int count, qint64 destWidth, QRgb* dst) const {
+        const std::uint8_t* row = store_.PictureRow(y);
+        ScaleStepper column(i0, store_.Width, destWidth);
+        if (plain_ && bitCount_ == 24) {
+            for (int i = 0; i < count; ++i, column.Next()) {
+                const std::uint8_t* p = row + 3 * static_cast<std::size_t>(column.Source());
+                dst[i] = qRgb(p[2], p[1], p[0]);
+            }
+        } else {
+            for (int i = 0; i < count; ++i, column.Next()) dst[i] = toRgb32(codec_.Decode(row, column.Source()));
+        }
+    }
+
+private:
+    const vem::TBitmapImage& store_;
+    vem::PixelCodec codec_;
+    bool plain_;
+    int bitCount_;
+};
+
+// Fills AREA (screen coordinates) band by band: FILL(Y, DST) writes the
+// area's width of pixels of screen row Y.
+template <class Fill>
+void drawBands(QPainter& painter, const QRect& area, const Fill& fill) {
+    if (area.isEmpty()) return;
+    QImage band(area.width(), std::min(BandRows, area.height()), QImage::Format_RGB32);
+    if (band.isNull()) return;
+    for (int top = area.top(); top <= area.bottom(); top += band.height()) {
+        const int rows = std::min(band.height(), area.bottom() + 1 - top);
+        for (int r = 0; r < rows; ++r) fill(top + r, reinterpret_cast<QRgb*>(band.scanLine(r)));
+        painter.drawImage(QPoint(area.left(), top), band, QRect(0, 0, area.width(), rows));
+    }
+}
+
+QRect pictureRect(const vem::TBitmapImage& store) { return QRect(0, 0, store.Width, store.Height()); }
+
+} // namespace
+
+bool CanDrawPicture(const vem::TPicture& picture) { return readableStore(picture) != nullptr; }
+
+int ScaledSource(qint64 i, qint64 source, qint64 dest) {
+    // The centre of screen pixel I lies at (I + 1/2) * SOURCE / DEST in the
+    // picture; in integers, without rounding twice.
+    return static_cast<int>(((2 * i + 1) * source) / (2 * dest));
+}
+
+void DrawPicture(QPainter& painter, const vem::TPicture& picture, const QRect& exposed) {
+    const vem::TBitmapImage* store = readableStore(picture);
+    if (!store) return;
+    const QRect area = exposed & pictureRect(*store);
+    const RowConverter convert(*store);
+    drawBands(painter, area, [&](int y, QRgb* dst) { convert.Columns(y, area.left(), area.width(), dst); });
+}
+
+void DrawPictureScaled(QPainter& painter, const vem::TPicture& picture, const QRect& dest, const QRect& exposed) {
+    const vem::TBitmapImage* store = readableStore(picture);
+    if (!store || dest.isEmpty()) return;
+    const QRect area = exposed & dest;
+    const RowConverter convert(*store);
+    const qint64 firstColumn = area.left() - dest.left();
+    drawBands(painter, area, [&](int y, QRgb* dst) {
+        const int source = ScaledSource(y - dest.top(), store->Height(), dest.height());
+        convert.Samples(source, firstColumn, area.width(), dest.width(), dst);
+    });
+}
+
+QImage PictureToQImage(const vem::TPicture& picture, const QRect& source) {
+    const vem::TBitmapImage* store = readableStore(picture);
+    if (!store) return QImage();
+    const QRect area = source & pictureRect(*store);
+    if (area.isEmpty()) return QImage();
+    QImage image(area.size(), QImage::Format_RGB32);
+    if (image.isNull()) return QImage();
+    const RowConverter convert(*store);
+    for (int r = 0; r < area.height(); ++r)
+        convert.Columns(area.top() + r, area.left(), area.width(), reinterpret_cast<QRgb*>(image.scanLine(r)));
+    return image;
+}
+
+QImage PictureToQImage(const vem::TPicture& picture) {
+    const vem::TBitmapImage* store = readableStore(picture);
+    return store ? PictureToQImage(picture, pictureRect(*store)) : QImage();
+}
+
+TPictureView::TPictureView(vem::TImage& image, QWidget* parent) : QWidget(parent), image_(&image) {
+    setFixedSize(image.Width(), image.Height());
+}
+
+TPictureView::TPictureView(int width, int height, QWidget* parent)
+    : QWidget(parent), own_(std::make_unique<vem::TImage>(width, height)), image_(own_.get()) {
+    resize(width, height);
+    own_->OnChange = [this] { update(); };
+}
+
+TPictureView::~TPictureView() {
+    if (own_) own_->OnChange = nullptr;
+}
+
+void TPictureView::PictureChanged() { update(); }
+
+bool TPictureView::DrawFailed() const {
+    const vem::TPicture& picture = image_->Picture();
+    return dynamic_cast<const vem::TBitmap*>(picture.Graphic()) && picture.Width() > 0 && picture.Height() > 0 &&
+           !CanDrawPicture(picture);
+}
+
+// Only the rectangles the event exposes are converted: after a scroll that is
+// the strip coming into view, not the picture. Drawing never reaches the
+// error box: a picture that cannot be drawn leaves its area blank, or says
+// so where the view is asked to.
+void TPictureView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (saysWhenInvalid_ && DrawFailed()) {
+        painter.drawText(rect(), Qt::AlignCenter, QString::fromUtf8("画像が不正です"));
+        return;
+    }
+    const vem::TPicture& picture = image_->Picture();
+    const vem::TRect r = image_->DestRect(width(), height());
+    const QRect dest(r.Left, r.Top, r.Width(), r.Height());
+    const bool unscaled = dest.width() == picture.Width() && dest.height() == picture.Height();
+    for (const QRect& exposed : event->region()) {
+        if (!unscaled) {
+            DrawPictureScaled(painter, picture, dest, exposed);
+            continue;
+        }
+        painter.save();
+        painter.translate(dest.topLeft());
+        DrawPicture(painter, picture, exposed.translated(-dest.topLeft()));
+        painter.restore();
+    }
+}
+
+void TPictureView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (own_) own_->SetBounds(width(), height());
+}
+
+void TPictureView::mousePressEvent(QMouseEvent* event) { press(event); }
+
+// The second press of a double click arrives here instead of as a press.
+void TPictureView::mouseDoubleClickEvent(QMouseEvent* event) {
+    press(event);
+    if (event->button() == Qt::LeftButton) emit DoubleClicked();
+}
+
+void TPictureView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !leftPressed_) return;
+    leftPressed_ = false;
+    if (rect().contains(event->position().toPoint())) emit Clicked();
+}
+
+void TPictureView::press(QMouseEvent* event) {
+    event->accept();
+    if (event->button() == Qt::LeftButton) leftPressed_ = true;
+    // Rounded down, never to nearest: on a scaled screen a press on the last
+    // column must not name the column past the picture.
+    const QPointF pos = event->position();
+    emit Pressed(event->button(), qFloor(pos.x()), qFloor(pos.y()));
+}
+
+} // namespace vemui
