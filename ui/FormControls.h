@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <tuple>
 #include <utility>
 
 #include <QDialog>
@@ -94,30 +95,25 @@ inline void centerOnScreen(QWidget* form, const QWidget* owner) {
 }
 
 // The OK and Cancel buttons and the sunken frame behind the choices that the
-// program's dialogs share. OK is the default button and ends the dialog with
-// 1, Cancel with 2, both through done() so that a dialog's own checks run.
-struct OkCancelFrame {
-    QPushButton* OK;
-    QPushButton* Cancel;
-    QFrame* Bevel;
-};
+// program's dialogs share, in that order (for std::tie). OK is the default
+// button and ends the dialog with 1, Cancel with 2, both through done() so
+// that a dialog's own checks run.
+inline std::tuple<QPushButton*, QPushButton*, QFrame*> makeOkCancelFrame(QDialog* dialog, const QRect& ok,
+                                                                         const QRect& cancel, const QRect& bevel) {
+    auto* okButton = named(new QPushButton(QStringLiteral("OK"), dialog), "OKBtn");
+    okButton->setGeometry(ok);
+    okButton->setDefault(true);
+    QObject::connect(okButton, &QPushButton::clicked, dialog, [dialog] { dialog->done(1); });
 
-inline OkCancelFrame makeOkCancelFrame(QDialog* dialog, const QRect& ok, const QRect& cancel, const QRect& bevel) {
-    OkCancelFrame c{};
-    c.OK = named(new QPushButton(QStringLiteral("OK"), dialog), "OKBtn");
-    c.OK->setGeometry(ok);
-    c.OK->setDefault(true);
-    QObject::connect(c.OK, &QPushButton::clicked, dialog, [dialog] { dialog->done(1); });
+    auto* cancelButton = named(new QPushButton(QString::fromUtf8("キャンセル"), dialog), "CancelBtn");
+    cancelButton->setGeometry(cancel);
+    QObject::connect(cancelButton, &QPushButton::clicked, dialog, [dialog] { dialog->done(2); });
 
-    c.Cancel = named(new QPushButton(QString::fromUtf8("キャンセル"), dialog), "CancelBtn");
-    c.Cancel->setGeometry(cancel);
-    QObject::connect(c.Cancel, &QPushButton::clicked, dialog, [dialog] { dialog->done(2); });
-
-    c.Bevel = named(new QFrame(dialog), "Bevel1");
-    c.Bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    c.Bevel->setGeometry(bevel);
-    c.Bevel->lower();
-    return c;
+    auto* frame = named(new QFrame(dialog), "Bevel1");
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame->setGeometry(bevel);
+    frame->lower();
+    return {okButton, cancelButton, frame};
 }
 
 } // namespace vemui

@@ -1,5 +1,7 @@
 #include "LoadTargetDialog.h"
 
+#include <tuple>
+
 #include <QFont>
 #include <QFrame>
 #include <QGuiApplication>
@@ -26,11 +28,8 @@ TOKBottomDlg::TOKBottomDlg(QWidget* owner)
 }
 
 void TOKBottomDlg::createControls() {
-    const OkCancelFrame frame =
+    std::tie(OKBtn, CancelBtn, Bevel1) =
         makeOkCancelFrame(this, QRect(79, 180, 75, 25), QRect(159, 180, 75, 25), QRect(8, 8, 297, 161));
-    OKBtn = frame.OK;
-    CancelBtn = frame.Cancel;
-    Bevel1 = frame.Bevel;
 
     RadioButton1 = named(new QRadioButton(QString::fromUtf8("原画として読み込む"), this), "RadioButton1");
     RadioButton1->setGeometry(24, 24, 265, 17);

@@ -345,17 +345,3 @@ void TMainForm::createDialogs() {
     OpenDialog = new vemui::TOpenPictureDialog(this);
     SaveDialog = new vemui::TSaveDialog(this);
 }
-
-void TMainForm::AddImageWindow(TMDIChild* child) {
-    MdiArea->addSubWindow(child);
-    children_.push_back(child);
-    connect(child, &TMDIChild::Pressed, this, [this](vem::TImageSlot& slot, Qt::MouseButton button, int x, int y) {
-        vemui::Guarded([&] { PictureMouseDown(slot, button, x, y); });
-    });
-}
-
-TMDIChild* TMainForm::windowOf(const vem::TImageSlot& slot) const {
-    for (TMDIChild* c : children_)
-        if (&c->Slot() == &slot) return c;
-    return nullptr;
-}

@@ -1,6 +1,4 @@
-// The main window's commands: files, copies, the conversion command and the
-// pointer picking, and the start-up of the program's forms.
-#include <QApplication>
+// The main window's commands: files, copies and the conversion command.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -10,14 +8,10 @@
 #include "AboutBox.h"
 #include "FileDialogCommon.h"
 #include "ImageWindow.h"
-#include "ImageWindows.h"
 #include "MainForm.h"
 #include "OpenPictureDialog.h"
 #include "SaveDialog.h"
 #include "SettingsDialog.h"
-
-TMainForm* MainForm = nullptr;
-vemui::TAboutBox* AboutBox = nullptr;
 
 int TMainForm::OpenTarget() const {
     // An edited text that is not the selected entry's leaves no entry selected.
@@ -76,48 +70,4 @@ void TMainForm::ToolButton2Click() {
     Workspace.RunConversion();
     // Visible, but a minimised window stays minimised and is not activated.
     if (TMDIChild* finished = windowOf(Workspace.Finished)) finished->setVisible(true);
-}
-
-void TMainForm::PictureMouseDown(vem::TImageSlot& slot, Qt::MouseButton button, int x, int y) {
-    vem::TMouseButton pressed;
-    switch (button) {
-    case Qt::LeftButton: pressed = vem::TMouseButton::mbLeft; break;
-    case Qt::RightButton: pressed = vem::TMouseButton::mbRight; break;
-    case Qt::MiddleButton: pressed = vem::TMouseButton::mbMiddle; break;
-    default: return;
-    }
-    // The result goes back through the two buttons, exactly as the user's
-    // clicks on them would.
-    if (Workspace.Image1MouseDown(slot, pressed, x, y, CheckBox1->isChecked(), false) && CheckBox2->isChecked()) {
-        Button3->click();
-        Button2->click();
-    }
-}
-
-void CreateApplicationForms() {
-    // The image windows' captions use the small caption font.
-    QFont caption = QApplication::font("QMdiSubWindowTitleBar");
-    caption.setPixelSize(11);
-    QApplication::setFont(caption, "QMdiSubWindowTitleBar");
-    MainForm = new TMainForm();
-    AboutBox = new vemui::TAboutBox(MainForm);
-    AboutBox->hide();
-    MDIChild1 = new TMDIChild1(MainForm->Workspace.Original);
-    MainForm->AddImageWindow(MDIChild1);
-    MDIChild1->show();
-    MDIChild2 = new TMDIChild2(MainForm->Workspace.Editing);
-    MainForm->AddImageWindow(MDIChild2);
-    MDIChild2->show();
-    MDIChild3 = new TMDIChild3(MainForm->Workspace.Finished);
-    MainForm->AddImageWindow(MDIChild3);
-    MDIChild3->show();
-}
-
-void DestroyApplicationForms() {
-    MDIChild1 = nullptr;
-    MDIChild2 = nullptr;
-    MDIChild3 = nullptr;
-    AboutBox = nullptr;
-    delete MainForm;
-    MainForm = nullptr;
 }

@@ -1,14 +1,47 @@
-// The window commands of the main window and the window list of its
+// The main window's image windows: how each joins the MDI area, what a press
+// on its picture does, the window commands and the window list of the
 // "ウィンドウ(&W)" menu.
 #include <algorithm>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QMdiArea>
 #include <QMenu>
+#include <QPushButton>
 
 #include "ErrorDisplay.h"
 #include "ImageWindow.h"
 #include "MainForm.h"
+
+void TMainForm::AddImageWindow(TMDIChild* child) {
+    MdiArea->addSubWindow(child);
+    children_.push_back(child);
+    connect(child, &TMDIChild::Pressed, this, [this](vem::TImageSlot& slot, Qt::MouseButton button, int x, int y) {
+        vemui::Guarded([&] { PictureMouseDown(slot, button, x, y); });
+    });
+}
+
+TMDIChild* TMainForm::windowOf(const vem::TImageSlot& slot) const {
+    for (TMDIChild* c : children_)
+        if (&c->Slot() == &slot) return c;
+    return nullptr;
+}
+
+void TMainForm::PictureMouseDown(vem::TImageSlot& slot, Qt::MouseButton button, int x, int y) {
+    vem::TMouseButton pressed;
+    switch (button) {
+    case Qt::LeftButton: pressed = vem::TMouseButton::mbLeft; break;
+    case Qt::RightButton: pressed = vem::TMouseButton::mbRight; break;
+    case Qt::MiddleButton: pressed = vem::TMouseButton::mbMiddle; break;
+    default: return;
+    }
+    // The result goes back through the two buttons, exactly as the user's
+    // clicks on them would.
+    if (Workspace.Image1MouseDown(slot, pressed, x, y, CheckBox1->isChecked(), false) && CheckBox2->isChecked()) {
+        Button3->click();
+        Button2->click();
+    }
+}
 
 QVector<TMDIChild*> TMainForm::arrangeable() const {
     // Hidden windows (closed by their close box) and minimised ones keep

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <iterator>
+#include <tuple>
 
 #include <QApplication>
 #include <QColorDialog>
@@ -62,11 +63,8 @@ TOKRightDlg::TOKRightDlg(vem::TConvSettings& settings, QWidget* owner)
 }
 
 void TOKRightDlg::createControls() {
-    const OkCancelFrame frame =
+    std::tie(OKBtn, CancelBtn, Bevel1) =
         makeOkCancelFrame(this, QRect(476, 8, 75, 25), QRect(476, 38, 75, 25), QRect(8, 8, 457, 161));
-    OKBtn = frame.OK;
-    CancelBtn = frame.Cancel;
-    Bevel1 = frame.Bevel;
 
     // Siblings, so Qt makes them one exclusive group; none is checked at first.
     RadioButton1 = makeRadio(this, "RadioButton1", "一致部分を残す", 16);

@@ -238,6 +238,44 @@ std::vector<TRGBQuad> readColourTable(TStream& in, const InfoHeader& info, std::
     return table;
 }
 
+// The pixels, after the headers, masks and table: decoded from run-length
+// data into a device store, or read as they are into a store of the file's
+// depth. IN is at the first byte after the colour table.
+void readPixels(TStream& in, const InfoHeader& info, const std::array<std::uint32_t, 3>& masks,
+                std::vector<TRGBQuad>& table, std::uint32_t clrUsed, TBitmapImage& image) {
+    checkBuildable(info);
+    const std::uint64_t height = absHeight(info);
+    const std::uint64_t stride = RowStride(info.width, info.bitCount);
+    // Run-length data cannot be sized from the rows, and a writer that left the
+    // size 0 would otherwise lose the rows past a stride-sized prefix: all of
+    // the rest of the file is decoded then.
+    std::uint64_t sizeImage = info.sizeImage;
+    if (sizeImage == 0) sizeImage = isRunLength(info) ? in.Remaining() : stride * height;
+    const std::uint64_t pixelBytes = std::min<std::uint64_t>(sizeImage, in.Remaining());
+
+    image.Width = info.width;
+    image.StoredHeight = info.height;
+    if (isRunLength(info)) {
+        image.Device = true;
+        image.BitCount = DeviceBitCount;
+        image.Pixels = PixelBlock::Zeroed(static_cast<std::size_t>(std::uint64_t(info.width) * 4 * height));
+        const auto* data = image.SavedFile.data() + (image.SavedFile.size() - in.Remaining());
+        if (image.HasPixels())
+            decodeRunLength(data, static_cast<std::size_t>(pixelBytes), info.compression == 2, table, info.width,
+                            static_cast<std::int64_t>(height), image.Pixels.data());
+    } else {
+        image.BitCount = info.bitCount;
+        image.Compression = info.compression;
+        image.Masks = masks;
+        // Straight from the stream into the zero-filled block: pages that no
+        // pixel byte reaches are never touched.
+        image.Pixels = PixelBlock::Zeroed(static_cast<std::size_t>(stride * height));
+        const std::uint64_t n = std::min<std::uint64_t>(pixelBytes, image.Pixels.size());
+        in.ReadBuffer(image.Pixels.data(), static_cast<std::size_t>(n));
+        if (info.bitCount <= 8 || clrUsed != 0) image.ColorTable = std::move(table);
+    }
+}
+
 } // namespace
 
 void TBitmap::LoadFromStream(TStream& stream) {
@@ -273,37 +311,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
     std::uint32_t clrUsed = 0;
     std::vector<TRGBQuad> table = readColourTable(*in, info, clrUsed);
 
-    checkBuildable(info);
-    const std::uint64_t height = absHeight(info);
-    const std::uint64_t stride = RowStride(info.width, info.bitCount);
-    // Run-length data cannot be sized from the rows, and a writer that left the
-    // size 0 would otherwise lose the rows past a stride-sized prefix: all of
-    // the rest of the file is decoded then.
-    std::uint64_t sizeImage = info.sizeImage;
-    if (sizeImage == 0) sizeImage = isRunLength(info) ? in->Remaining() : stride * height;
-    const std::uint64_t pixelBytes = std::min<std::uint64_t>(sizeImage, in->Remaining());
-
-    image->Width = info.width;
-    image->StoredHeight = info.height;
-    if (isRunLength(info)) {
-        image->Device = true;
-        image->BitCount = DeviceBitCount;
-        image->Pixels = PixelBlock::Zeroed(static_cast<std::size_t>(std::uint64_t(info.width) * 4 * height));
-        const auto* data = image->SavedFile.data() + (image->SavedFile.size() - in->Remaining());
-        if (image->HasPixels())
-            decodeRunLength(data, static_cast<std::size_t>(pixelBytes), info.compression == 2, table, info.width,
-                            static_cast<std::int64_t>(height), image->Pixels.data());
-    } else {
-        image->BitCount = info.bitCount;
-        image->Compression = info.compression;
-        image->Masks = masks;
-        // Straight from the stream into the zero-filled block: pages that no
-        // pixel byte reaches are never touched.
-        image->Pixels = PixelBlock::Zeroed(static_cast<std::size_t>(stride * height));
-        const std::uint64_t n = std::min<std::uint64_t>(pixelBytes, image->Pixels.size());
-        in->ReadBuffer(image->Pixels.data(), static_cast<std::size_t>(n));
-        if (info.bitCount <= 8 || clrUsed != 0) image->ColorTable = std::move(table);
-    }
+    readPixels(*in, info, masks, table, clrUsed, *image);
     image->XPelsPerMeter = info.xPels;
     image->YPelsPerMeter = info.yPels;
     image->ClrUsed = clrUsed;

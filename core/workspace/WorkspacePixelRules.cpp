@@ -101,6 +101,79 @@ inline __m128i pixelPattern(std::uint32_t bgr) {
 }
 #endif
 
+// What the column steps of one fused row share: the background and the
+// wanted editing colour as 24-bit words, and whether equal pixels are the
+// selected ones (Flip 0) or the others (Flip all ones).
+struct Fused24 {
+    std::uint32_t back;
+    std::uint32_t wanted; // 0xFFFFFFFF when no 24-bit value can equal the target
+    std::uint32_t flip;
+    bool canEqual;        // comparing with the original, or a target that can match
+};
+
+#if defined(__SSE2__)
+// Four pixels per step from column 0; returns the first column not done.
+// Sixteen bytes are read and written at 3x: they must lie inside the row.
+template <bool CompareOriginal>
+int fusedSse(const std::uint8_t* o, const std::uint8_t* e, std::uint8_t* d, int n, const Fused24& f,
+             std::uint64_t& selectedAny) {
+    const __m128i backV = pixelPattern(f.back), wantedV = pixelPattern(f.wanted & 0xFFFFFF);
+    const int flip4 = f.flip ? 0xF : 0;
+    const int equalMask = f.canEqual ? 0xFFF : 0;
+    int anyBits = 0;
+    int x = 0;
+    for (; x + 6 <= n; x += 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 3 * static_cast<std::ptrdiff_t>(x)));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(e + 3 * static_cast<std::ptrdiff_t>(x)));
+        const int m = _mm_movemask_epi8(_mm_cmpeq_epi8(CompareOriginal ? a : wantedV, b)) & equalMask;
+        const int selected = kSse.pixelsEqual[m] ^ flip4;
+        anyBits |= selected;
+        const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(kSse.blend[selected]));
+        const __m128i out = _mm_or_si128(_mm_and_si128(mask, backV), _mm_andnot_si128(mask, a));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * static_cast<std::ptrdiff_t>(x)), out);
+    }
+    selectedAny |= static_cast<std::uint64_t>(anyBits);
+    return x;
+}
+#endif
+
+// Two pixels (six bytes) per step from column X through eight-byte words, then
+// one pixel per step through four-byte words, while the row goes on past the
+// word; returns the first column not done. The bytes written past a pixel are
+// overwritten by the next step.
+template <bool CompareOriginal>
+int fusedWords(const std::uint8_t* o, const std::uint8_t* e, std::uint8_t* d, int x, int n, const Fused24& f,
+               std::uint64_t& selectedAny) {
+    constexpr std::uint64_t low = 0xFFFFFF, high = low << 24;
+    const std::uint64_t flip2 = f.flip ? low | high : 0;
+    const std::uint64_t back2 = f.back | std::uint64_t(f.back) << 24;
+    const std::uint64_t wanted2 = (f.wanted | std::uint64_t(f.wanted) << 24) & (low | high);
+    const std::uint64_t canEqual = f.canEqual ? ~std::uint64_t(0) : 0;
+    for (; x + 2 < n; x += 2) {
+        std::uint64_t a, b;
+        std::memcpy(&a, o + 3 * static_cast<std::ptrdiff_t>(x), 8);
+        std::memcpy(&b, e + 3 * static_cast<std::ptrdiff_t>(x), 8);
+        const std::uint64_t diff = CompareOriginal ? a ^ b : (b & (low | high)) ^ wanted2;
+        const std::uint64_t equal = (((0 - static_cast<std::uint64_t>((diff & low) == 0)) & low) |
+                                     ((0 - static_cast<std::uint64_t>((diff & high) == 0)) & high)) &
+                                    canEqual;
+        const std::uint64_t selected = equal ^ flip2;
+        selectedAny |= selected;
+        const std::uint64_t out = (back2 & selected) | (a & ~selected);
+        std::memcpy(d + 3 * static_cast<std::ptrdiff_t>(x), &out, 8);
+    }
+    for (; x + 1 < n; ++x) {
+        const std::uint32_t a = load24Word(o + 3 * static_cast<std::ptrdiff_t>(x));
+        const std::uint32_t b = load24Word(e + 3 * static_cast<std::ptrdiff_t>(x));
+        const std::uint32_t equal = 0u - static_cast<std::uint32_t>(CompareOriginal ? a == b : b == f.wanted);
+        const std::uint32_t selected = equal ^ f.flip;
+        selectedAny |= selected;
+        const std::uint32_t out = (f.back & selected) | (a & ~selected);
+        std::memcpy(d + 3 * static_cast<std::ptrdiff_t>(x), &out, 4);
+    }
+    return x;
+}
+
 // The whole finished row at once for 24-bit pictures: each of the first
 // Count columns is the original's pixel or the background, the rest of the
 // row (and its padding) the original's bytes. O is the original's row (read
@@ -112,61 +185,14 @@ bool fusedRow24(const std::uint8_t* o, const std::uint8_t* e, std::uint8_t* d, i
     const int n = d ? std::min(count, destWidth) : 0;
     // Selection as an all-ones mask: patches of differing pixels would make
     // a branch per pixel unpredictable.
-    const std::uint32_t flip = paintOnEqual ? 0u : ~0u;
-    const std::uint32_t wanted = targetPlain ? target : 0xFFFFFFFFu; // never equals a 24-bit value
+    const Fused24 f{back, targetPlain ? target : 0xFFFFFFFFu, paintOnEqual ? 0u : ~0u,
+                    CompareOriginal || targetPlain};
     std::uint64_t selectedAny = 0;
     int x = 0;
 #if defined(__SSE2__)
-    {
-        const __m128i backV = pixelPattern(back), wantedV = pixelPattern(wanted & 0xFFFFFF);
-        const int flip4 = flip ? 0xF : 0;
-        const int equalMask = CompareOriginal || targetPlain ? 0xFFF : 0;
-        int anyBits = 0;
-        // Sixteen bytes read and written at 3x: they must lie inside the row.
-        for (; x + 6 <= n; x += 4) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 3 * static_cast<std::ptrdiff_t>(x)));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(e + 3 * static_cast<std::ptrdiff_t>(x)));
-            const int m = _mm_movemask_epi8(_mm_cmpeq_epi8(CompareOriginal ? a : wantedV, b)) & equalMask;
-            const int selected = kSse.pixelsEqual[m] ^ flip4;
-            anyBits |= selected;
-            const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(kSse.blend[selected]));
-            const __m128i out = _mm_or_si128(_mm_and_si128(mask, backV), _mm_andnot_si128(mask, a));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * static_cast<std::ptrdiff_t>(x)), out);
-        }
-        selectedAny |= static_cast<std::uint64_t>(anyBits);
-    }
+    x = fusedSse<CompareOriginal>(o, e, d, n, f, selectedAny);
 #endif
-    // Two pixels (six bytes) per step through eight-byte words; the two extra
-    // bytes written are overwritten by the next step.
-    {
-        constexpr std::uint64_t low = 0xFFFFFF, high = low << 24;
-        const std::uint64_t flip2 = flip ? low | high : 0;
-        const std::uint64_t back2 = back | std::uint64_t(back) << 24;
-        const std::uint64_t wanted2 = (wanted | std::uint64_t(wanted) << 24) & (low | high);
-        const std::uint64_t canEqual = CompareOriginal || targetPlain ? ~std::uint64_t(0) : 0;
-        for (; x + 2 < n; x += 2) {
-            std::uint64_t a, b;
-            std::memcpy(&a, o + 3 * static_cast<std::ptrdiff_t>(x), 8);
-            std::memcpy(&b, e + 3 * static_cast<std::ptrdiff_t>(x), 8);
-            const std::uint64_t diff = CompareOriginal ? a ^ b : (b & (low | high)) ^ wanted2;
-            const std::uint64_t equal = (((0 - static_cast<std::uint64_t>((diff & low) == 0)) & low) |
-                                         ((0 - static_cast<std::uint64_t>((diff & high) == 0)) & high)) &
-                                        canEqual;
-            const std::uint64_t selected = equal ^ flip2;
-            selectedAny |= selected;
-            const std::uint64_t out = (back2 & selected) | (a & ~selected);
-            std::memcpy(d + 3 * static_cast<std::ptrdiff_t>(x), &out, 8);
-        }
-    }
-    for (; x + 1 < n; ++x) {
-        const std::uint32_t a = load24Word(o + 3 * static_cast<std::ptrdiff_t>(x));
-        const std::uint32_t b = load24Word(e + 3 * static_cast<std::ptrdiff_t>(x));
-        const std::uint32_t equal = 0u - static_cast<std::uint32_t>(CompareOriginal ? a == b : b == wanted);
-        const std::uint32_t selected = equal ^ flip;
-        selectedAny |= selected;
-        const std::uint32_t out = (back & selected) | (a & ~selected);
-        std::memcpy(d + 3 * static_cast<std::ptrdiff_t>(x), &out, 4);
-    }
+    x = fusedWords<CompareOriginal>(o, e, d, x, n, f, selectedAny);
     bool any = selectedAny != 0;
     for (; x < count; ++x) {
         const std::uint32_t b = load24(e + 3 * static_cast<std::ptrdiff_t>(x));
