@@ -43,8 +43,9 @@ public:
     bool DrawFailed() const;
 
 signals:
-    // Every press, and the second press of a double click, at the picture
-    // pixel under the pointer (rounded down).
+    // Every press, and the second press of a double click, at the view's
+    // pixel under the pointer (rounded down): the picture's pixel where the
+    // picture is shown unscaled.
     void Pressed(Qt::MouseButton button, int x, int y);
     // A left press and a release on the view, as a push button has it.
     void Clicked();

@@ -108,7 +108,8 @@ struct Fused24 {
     std::uint32_t back;
     std::uint32_t wanted; // 0xFFFFFFFF when no 24-bit value can equal the target
     std::uint32_t flip;
-    bool canEqual;        // comparing with the original, or a target that can match
+    // cppcheck-suppress unusedStructMember ; read by the column steps, which are templates
+    bool canEqual; // comparing with the original, or a target that can match
 };
 
 #if defined(__SSE2__)
