@@ -9,6 +9,19 @@
 TMainForm* MainForm = nullptr;
 vemui::TAboutBox* AboutBox = nullptr;
 
+namespace {
+
+// An image window of SLOT, joined to the main window's area and shown.
+template <class Window>
+Window* openImageWindow(vem::TImageSlot& slot) {
+    auto* window = new Window(slot);
+    MainForm->AddImageWindow(window);
+    window->show();
+    return window;
+}
+
+} // namespace
+
 void CreateApplicationForms() {
     // The image windows' captions use the small caption font.
     QFont caption = QApplication::font("QMdiSubWindowTitleBar");
@@ -17,15 +30,9 @@ void CreateApplicationForms() {
     MainForm = new TMainForm();
     AboutBox = new vemui::TAboutBox(MainForm);
     AboutBox->hide();
-    MDIChild1 = new TMDIChild1(MainForm->Workspace.Original);
-    MainForm->AddImageWindow(MDIChild1);
-    MDIChild1->show();
-    MDIChild2 = new TMDIChild2(MainForm->Workspace.Editing);
-    MainForm->AddImageWindow(MDIChild2);
-    MDIChild2->show();
-    MDIChild3 = new TMDIChild3(MainForm->Workspace.Finished);
-    MainForm->AddImageWindow(MDIChild3);
-    MDIChild3->show();
+    MDIChild1 = openImageWindow<TMDIChild1>(MainForm->Workspace.Original);
+    MDIChild2 = openImageWindow<TMDIChild2>(MainForm->Workspace.Editing);
+    MDIChild3 = openImageWindow<TMDIChild3>(MainForm->Workspace.Finished);
 }
 
 void DestroyApplicationForms() {

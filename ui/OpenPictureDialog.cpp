@@ -54,7 +54,6 @@ TPictureView* newPreviewView(QWidget* parent, const char* name) {
     return view;
 }
 
-
 } // namespace
 
 QPixmap DrawPreviewGlyph() {

@@ -31,7 +31,6 @@
 #include "core/base/Errors.h"
 #include "core/formats/ByteFields.h"
 #include "core/formats/Stream.h"
-#include "core/pixels/BitmapImage.h"
 
 namespace vem {
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 
 #include "core/base/Errors.h"
 #include "core/pixels/PixelCodec.h"
