@@ -1,6 +1,8 @@
 // Start-up: the application object, the command line, the program's forms in
 // their fixed order, then the event loop until the main window closes.
+#include <QByteArray>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
 #include <QStringList>
@@ -11,7 +13,47 @@
 #include "ui/MainForm.h"
 #include "vem_version.h"
 
+namespace {
+
+// The command line, described once for the text-only answers and the program.
+void describeCommandLine(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QStringLiteral("Cut out and mask pictures by comparing them or by similar colour."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("Picture opened as the original picture (原画) after start-up."),
+                                 QStringLiteral("[FILE]"));
+}
+
+bool asksForTextOnly(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-h" || arg == "-?" || arg == "--help" || arg == "--help-all" || arg == "-v" || arg == "--version")
+            return true;
+    }
+    return false;
+}
+
+// --help and --version only print, so they are answered before anything
+// connects to a display: they work on a text console and over ssh too.
+[[noreturn]] void answerWithText(int argc, char** argv) {
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEM_VERSION));
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    // Qt's display options (-platform and the like) are unknown to a core
+    // application; they change nothing about the text, so the parse result is
+    // not needed: the help and version options are read all the same.
+    static_cast<void>(parser.parse(QCoreApplication::arguments()));
+    if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+    parser.showHelp(0);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (asksForTextOnly(argc, argv)) answerWithText(argc, argv);
+
     vemui::TApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vem/vem.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("vem"));
@@ -21,12 +63,7 @@ int main(int argc, char** argv) {
     // picture; of several files the first counts, as with a drop. Qt's own
     // options (-platform and the like) are taken out by the application object.
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Cut out and mask pictures by comparing them or by similar colour."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("Picture opened as the original picture (原画) after start-up."),
-                                 QStringLiteral("[FILE]"));
+    describeCommandLine(parser);
     parser.process(app);
     const QStringList files = parser.positionalArguments();
 

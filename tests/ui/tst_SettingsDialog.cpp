@@ -55,7 +55,7 @@ void onNextModal(F action) {
 
 } // namespace
 
-class TestOKRightDlg : public QObject {
+class TestSettingsDialog : public QObject {
     Q_OBJECT
 private slots:
     void opensFromSettings_data();
@@ -68,7 +68,7 @@ private slots:
     void execReturnsModalResult();
 };
 
-void TestOKRightDlg::opensFromSettings_data() {
+void TestSettingsDialog::opensFromSettings_data() {
     QTest::addColumn<int>("pointX");
     QTest::addColumn<int>("pointY");
     QTest::addColumn<int>("approx");
@@ -85,7 +85,7 @@ void TestOKRightDlg::opensFromSettings_data() {
                                    << qRgb(0, 255, 0);
 }
 
-void TestOKRightDlg::opensFromSettings() {
+void TestSettingsDialog::opensFromSettings() {
     QFETCH(int, pointX);
     QFETCH(int, pointY);
     QFETCH(int, approx);
@@ -119,7 +119,7 @@ void TestOKRightDlg::opensFromSettings() {
 
 // Each mode is written the moment its button becomes selected, and only then;
 // Cancel undoes nothing, and the next opening again shows no mode selected.
-void TestOKRightDlg::modeIsWrittenWhenChosen() {
+void TestSettingsDialog::modeIsWrittenWhenChosen() {
     vem::TConvSettings s;
     {
         TOKRightDlg dlg(s, nullptr);
@@ -144,7 +144,7 @@ void TestOKRightDlg::modeIsWrittenWhenChosen() {
     for (QRadioButton* r : again.findChildren<QRadioButton*>()) QVERIFY(!r->isChecked());
 }
 
-void TestOKRightDlg::colourChooser() {
+void TestSettingsDialog::colourChooser() {
     vem::TConvSettings s;
     s.BackColor = 0x00FF00;
     TOKRightDlg dlg(s, nullptr);
@@ -194,7 +194,7 @@ void TestOKRightDlg::colourChooser() {
     QCOMPARE(s.TargetColor, 0x000000FF);
 }
 
-void TestOKRightDlg::closingRoads_data() {
+void TestSettingsDialog::closingRoads_data() {
     QTest::addColumn<int>("road");
     QTest::addColumn<QStringList>("edits"); // Edit1..Edit4
     QTest::addColumn<int>("result");        // 0: the dialog stays open
@@ -223,7 +223,7 @@ void TestOKRightDlg::closingRoads_data() {
                                           << "'0x' は整数ではありません." << QList<int>{5, 6, 4, 300};
 }
 
-void TestOKRightDlg::closingRoads() {
+void TestSettingsDialog::closingRoads() {
     QFETCH(int, road);
     QFETCH(QStringList, edits);
     QFETCH(int, result);
@@ -250,7 +250,7 @@ void TestOKRightDlg::closingRoads() {
 }
 
 // The scenario of a user who mistypes a field, tries OK and Cancel, then fixes it.
-void TestOKRightDlg::nonIntegerKeepsDialogOpenUntilFixed() {
+void TestSettingsDialog::nonIntegerKeepsDialogOpenUntilFixed() {
     vem::TConvSettings s;
     s.ConvMode = 2;
     s.PointX = 1;
@@ -268,7 +268,7 @@ void TestOKRightDlg::nonIntegerKeepsDialogOpenUntilFixed() {
     QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
     QVERIFY(dlg.isVisible());
     QCOMPARE(log.texts, QStringList{"'x' は整数ではありません."});
-    QCOMPARE(log.titles, QStringList{"tst_okrightdlg"});
+    QCOMPARE(log.titles, QStringList{"tst_settingsdialog"});
     QCOMPARE((QList<int>{s.PointX, s.PointY, s.LimitLV, s.ApproxLV}), (QList<int>{12, 2, 4, 3}));
 
     QTest::mouseClick(dlg.CancelBtn, Qt::LeftButton);
@@ -287,7 +287,7 @@ void TestOKRightDlg::nonIntegerKeepsDialogOpenUntilFixed() {
 
 // exec() is what the conversion command runs; its value decides whether the
 // conversion runs.
-void TestOKRightDlg::execReturnsModalResult() {
+void TestSettingsDialog::execReturnsModalResult() {
     vem::TConvSettings s;
     BoxLog log;
     for (int road : {OkButton, EscapeKey}) {
@@ -310,8 +310,8 @@ void TestOKRightDlg::execReturnsModalResult() {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     vemui::TApplication app(argc, argv);
-    TestOKRightDlg test;
+    TestSettingsDialog test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_OKRightDlg.moc"
+#include "tst_SettingsDialog.moc"

@@ -25,7 +25,7 @@ TMDIChild* child(int n) {
 
 } // namespace
 
-class TestMDIChild : public QObject {
+class TestImageWindow : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir dir_;
@@ -227,5 +227,5 @@ private slots:
     }
 };
 
-VEM_UI_TEST_MAIN(TestMDIChild)
-#include "tst_MDIChild.moc"
+VEM_UI_TEST_MAIN(TestImageWindow)
+#include "tst_ImageWindow.moc"

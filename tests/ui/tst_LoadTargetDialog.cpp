@@ -43,7 +43,7 @@ void choose(QRadioButton* radio) { QTest::mouseClick(radio, Qt::LeftButton, {}, 
 
 Q_DECLARE_METATYPE(Steps)
 
-class TestOKBottomDlg : public QObject {
+class TestLoadTargetDialog : public QObject {
     Q_OBJECT
 private slots:
     void formAsDesigned();
@@ -51,7 +51,7 @@ private slots:
     void closing();
 };
 
-void TestOKBottomDlg::formAsDesigned() {
+void TestLoadTargetDialog::formAsDesigned() {
     TOKBottomDlg dlg(nullptr);
     QCOMPARE(dlg.windowTitle(), QString("ダイアログ"));
     QCOMPARE(dlg.size(), QSize(313, 214));
@@ -72,7 +72,7 @@ void TestOKBottomDlg::formAsDesigned() {
     QCOMPARE(tabOrder(dlg), (QList<QWidget*>{dlg.OKBtn, dlg.CancelBtn, dlg.RadioButton1, dlg.RadioButton2}));
 }
 
-void TestOKBottomDlg::closing_data() {
+void TestLoadTargetDialog::closing_data() {
     QTest::addColumn<Steps>("steps");
     QTest::addColumn<int>("result");
     QTest::addColumn<int>("target");
@@ -97,7 +97,7 @@ void TestOKBottomDlg::closing_data() {
     }) << 2 << 2;
 }
 
-void TestOKBottomDlg::closing() {
+void TestLoadTargetDialog::closing() {
     QFETCH(Steps, steps);
     QFETCH(int, result);
     QFETCH(int, target);
@@ -109,8 +109,8 @@ void TestOKBottomDlg::closing() {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     vemui::TApplication app(argc, argv);
-    TestOKBottomDlg test;
+    TestLoadTargetDialog test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_OKBottomDlg.moc"
+#include "tst_LoadTargetDialog.moc"
