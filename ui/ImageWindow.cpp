@@ -1,7 +1,10 @@
 #include "ImageWindow.h"
 
-#include <QCloseEvent>
+#include <algorithm>
+
 #include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
@@ -94,7 +97,36 @@ QString TMDIChild::KindName() const { return QStringLiteral("avrav"); }
 
 QString TMDIChild::SlotKindName() const { return QString::fromStdString(slot_.KindName()); }
 
-QSize TMDIChild::ClientSize() const { return QSize(slot_.Image1.Width(), slot_.Image1.Height()); }
+QSize TMDIChild::ClientSize() const {
+    // A widget can be no larger than Qt's limit; a picture that large at a
+    // high zoom is shown up to that limit.
+    const auto scaled = [&](int size) {
+        return static_cast<int>(std::min<qint64>(Zoom().Scaled(size), QWIDGETSIZE_MAX));
+    };
+    return QSize(scaled(slot_.Image1.Width()), scaled(slot_.Image1.Height()));
+}
+
+void TMDIChild::SetZoom(const vemui::TZoom& zoom) {
+    image1_->SetZoom(zoom);
+    imageChanged();
+}
+
+int TMDIChild::TitleBarWidth() const {
+    QStyleOptionTitleBar bar;
+    bar.initFrom(this);
+    bar.text = windowTitle();
+    bar.titleBarFlags = windowFlags();
+    bar.subControls = QStyle::SC_TitleBarLabel | QStyle::SC_TitleBarCloseButton;
+    const int probe = 1000;
+    bar.rect = QRect(0, 0, probe, style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, this));
+    const QRect label = style()->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarLabel, this);
+    // The frame shortens the caption to the label's width less a space, and
+    // some styles draw it in bold: measured in bold, with that space.
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    return probe - label.width() + metrics.horizontalAdvance(bar.text) + 2 * metrics.horizontalAdvance(QLatin1Char(' '));
+}
 
 void TMDIChild::Image1MouseDown(Qt::MouseButton button, int x, int y) { emit Pressed(slot_, button, x, y); }
 
@@ -133,7 +165,10 @@ void TMDIChild::imageChanged() {
     }
 }
 
-void TMDIChild::captionChanged() { setWindowTitle(QString::fromStdString(slot_.Caption())); }
+void TMDIChild::captionChanged() {
+    setWindowTitle(QString::fromStdString(slot_.Caption()));
+    if (width() < TitleBarWidth()) fitToContent();
+}
 
 void TMDIChild::fitToContent() {
     if (isMinimized() || isMaximized()) {
@@ -143,4 +178,10 @@ void TMDIChild::fitToContent() {
     fitPending_ = false;
     client_->updateGeometry();
     resize(sizeHint());
+}
+
+// Qt would let a window with a small picture cut its caption short.
+QSize TMDIChild::sizeHint() const {
+    const QSize content = QMdiSubWindow::sizeHint();
+    return QSize(std::max(content.width(), TitleBarWidth()), content.height());
 }

@@ -21,8 +21,17 @@ public:
     virtual QString KindName() const;
     vem::TImageSlot& Slot() const { return slot_; }
     vemui::TPictureView* Image1() const { return image1_; }
-    // Client area size the window wants: the picture control's size.
+    // Client area size the window wants: the picture control's size at the
+    // window's zoom, rounded up.
     QSize ClientSize() const;
+    // Draws the picture at ZOOM and sizes the window to match.
+    void SetZoom(const vemui::TZoom& zoom);
+    const vemui::TZoom& Zoom() const { return image1_->Zoom(); }
+    // The width the window needs so that its title bar shows the whole caption.
+    int TitleBarWidth() const;
+    // The frame around the client area, and never narrower than the caption
+    // needs: the size that fitting and cascading give the window.
+    QSize sizeHint() const override;
 
     // A press on the picture control at picture pixel (X, Y): passed on as Pressed.
     void Image1MouseDown(Qt::MouseButton button, int x, int y);

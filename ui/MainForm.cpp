@@ -36,14 +36,18 @@ constexpr int kGlyphButtonWidth = 23;
 constexpr int kControlHeight = 22;
 constexpr int kControlTop = (kToolBarHeight - kControlHeight) / 2 - 1;
 
-// The tool bar's panel asks for room for all its controls (the last button
-// ends at 751, then the indent again) but insists on none: a frame made
+// The zoom box follows the last button (which ends at 751) after a gap.
+constexpr int kZoomBoxLeft = 756;
+constexpr int kZoomBoxWidth = 70;
+
+// The tool bar's panel asks for room for all its controls (the zoom box ends
+// at 826, then the indent again) but insists on none: a frame made
 // narrower cuts the controls off at its right edge, as a tool bar that does
 // not wrap does, and stays sizeable.
 class TToolBarPanel : public QWidget {
 public:
     using QWidget::QWidget;
-    QSize sizeHint() const override { return QSize(676 + 75 + 5, kToolBarHeight); }
+    QSize sizeHint() const override { return QSize(kZoomBoxLeft + kZoomBoxWidth + 5, kToolBarHeight); }
     QSize minimumSizeHint() const override { return QSize(0, kToolBarHeight); }
 };
 
@@ -160,6 +164,22 @@ void TMainForm::createActions() {
                                   QStringLiteral("すべて整列"));
     connect(WindowArrangeAll1, &QAction::triggered, this, guarded(this, &TMainForm::ArrangeIcons));
 
+    // Zoom: Ctrl++ also as Ctrl+= and Ctrl+;, where + needs Shift.
+    const QString view = QStringLiteral("View");
+    ViewZoomIn1 = newAction("ViewZoomIn1", view, QStringLiteral("拡大(&I)"), -1, QStringLiteral("拡大"));
+    ViewZoomIn1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                               QKeySequence(Qt::CTRL | Qt::Key_Semicolon)});
+    connect(ViewZoomIn1, &QAction::triggered, this, guarded(this, &TMainForm::ViewZoomIn1Execute));
+    ViewZoomOut1 = newAction("ViewZoomOut1", view, QStringLiteral("縮小(&O)"), -1, QStringLiteral("縮小"));
+    ViewZoomOut1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    connect(ViewZoomOut1, &QAction::triggered, this, guarded(this, &TMainForm::ViewZoomOut1Execute));
+    ViewActualSize1 = newAction("ViewActualSize1", view, QStringLiteral("等倍表示(&A)"), -1, QStringLiteral("等倍表示"));
+    ViewActualSize1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+    connect(ViewActualSize1, &QAction::triggered, this, guarded(this, &TMainForm::ViewActualSize1Execute));
+    ViewFitAll1 = newAction("ViewFitAll1", view, QStringLiteral("全体を表示(&F)"), -1, QStringLiteral("全体を表示"));
+    ViewFitAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    connect(ViewFitAll1, &QAction::triggered, this, guarded(this, &TMainForm::ViewFitAll1Execute));
+
     HelpAbout1 = newAction("HelpAbout1", QStringLiteral("Help"), QStringLiteral("バージョン情報(&A)..."), -1,
                            QStringLiteral("バージョン情報|プログラムの情報，バージョン番号，および著作権を表示します"));
     connect(HelpAbout1, &QAction::triggered, this, guarded(this, &TMainForm::HelpAbout1Execute));
@@ -197,6 +217,11 @@ void TMainForm::createMenus() {
     N4 = N3->addAction(QStringLiteral("変換"));
     N4->setObjectName(QStringLiteral("N4"));
     connect(N4, &QAction::triggered, this, guarded(this, &TMainForm::N4Click));
+
+    // The zoom commands show their shortcuts, as a viewer's menu does.
+    View1 = MainMenu1->addMenu(QStringLiteral("表示(&V)"));
+    View1->setObjectName(QStringLiteral("View1"));
+    View1->addActions({ViewZoomIn1, ViewZoomOut1, ViewActualSize1, ViewFitAll1});
 
     Window1 = MainMenu1->addMenu(QStringLiteral("ウィンドウ(&W)"));
     Window1->setObjectName(QStringLiteral("Window1"));
@@ -319,6 +344,20 @@ void TMainForm::createToolBar() {
         connect(b.button, &QPushButton::clicked, this, guarded(this, b.handler));
         ToolBarControls.push_back(b.button);
     }
+
+    // The zoom box, after the design's controls: it lists the steps and shows
+    // any zoom, a fitted one too, as its placeholder. It takes no focus, so
+    // the tab order stays as it was.
+    ComboBox2 = new QComboBox(bar);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    for (const vemui::TZoom& step : vemui::TZoom::Steps()) ComboBox2->addItem(step.Text());
+    ComboBox2->setCurrentIndex(static_cast<int>(vemui::TZoom::Steps().indexOf(vemui::TZoom())));
+    ComboBox2->setMaxVisibleItems(static_cast<int>(vemui::TZoom::Steps().size()));
+    ComboBox2->setFocusPolicy(Qt::NoFocus);
+    ComboBox2->setGeometry(kZoomBoxLeft, kControlTop, kZoomBoxWidth, kControlHeight);
+    connect(ComboBox2, &QComboBox::activated, this,
+            [this](int index) { vemui::Guarded([&] { ComboBox2Select(index); }); });
+    ToolBarControls.push_back(ComboBox2);
 
     setTabOrder(ComboBox1, Button1);
     setTabOrder(Button1, Button2);

@@ -10,6 +10,7 @@
 #include <QVector>
 
 #include "core/workspace/Workspace.h"
+#include "Zoom.h"
 
 class QAction;
 class QCheckBox;
@@ -91,6 +92,14 @@ public:
     QCheckBox* CheckBox1 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
     QMdiArea* MdiArea = nullptr;
+    // The zoom of the three image windows: the menu "表示(&V)", its actions
+    // and the tool bar's zoom box after the last of the design's controls.
+    QMenu* View1 = nullptr;
+    QAction* ViewZoomIn1 = nullptr;
+    QAction* ViewZoomOut1 = nullptr;
+    QAction* ViewActualSize1 = nullptr;
+    QAction* ViewFitAll1 = nullptr;
+    QComboBox* ComboBox2 = nullptr;
 
     // The tool bar's controls from left to right, separators included: the
     // positions that N2Click and N4Click count.
@@ -133,6 +142,23 @@ public:
     // Rebuilds the window list below the items of "ウィンドウ(&W)".
     void UpdateWindowList();
 
+    // --- Zoom ---
+    void ViewZoomIn1Execute();
+    void ViewZoomOut1Execute();
+    void ViewActualSize1Execute();
+    // Tiles the windows side by side, then zooms so that each tiled window's
+    // picture control fits its tile, frame included (3200 % at most).
+    void ViewFitAll1Execute();
+    void ComboBox2Select(int index);
+    // Draws every image window at ZOOM, sizes them to match and shows the
+    // zoom in the zoom box.
+    void SetZoom(const vemui::TZoom& zoom);
+    const vemui::TZoom& Zoom() const { return zoom_; }
+    // NOTCHES steps up (down when negative) with the pixel of WINDOW's picture
+    // under POS (view coordinates) kept under the pointer, by scrolling the
+    // client area as far as it scrolls.
+    void ZoomAround(TMDIChild* window, int notches, QPointF pos);
+
     // --- The image windows ---
     // CHILD joins the MDI area (the caller shows it), and its presses reach
     // PictureMouseDown.
@@ -153,6 +179,7 @@ protected:
 private:
     QVector<TMDIChild*> children_;
     QVector<QAction*> windowListItems_;
+    vemui::TZoom zoom_;
 
     void createActions();
     void createMenus();

@@ -19,6 +19,10 @@ void TMainForm::AddImageWindow(TMDIChild* child) {
     connect(child, &TMDIChild::Pressed, this, [this](vem::TImageSlot& slot, Qt::MouseButton button, int x, int y) {
         vemui::Guarded([&] { PictureMouseDown(slot, button, x, y); });
     });
+    connect(child->Image1(), &vemui::TPictureView::ZoomWheel, this, [this, child](int notches, QPointF pos) {
+        vemui::Guarded([&] { ZoomAround(child, notches, pos); });
+    });
+    child->SetZoom(zoom_);
 }
 
 TMDIChild* TMainForm::windowOf(const vem::TImageSlot& slot) const {

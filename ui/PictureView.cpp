@@ -1,6 +1,8 @@
 #include "PictureView.h"
 
 #include <algorithm>
+#include <climits>
+#include <new>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -9,7 +11,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QtMath>
+#include <QWheelEvent>
 
 #include "core/pixels/Bitmap.h"
 #include "core/pixels/PixelCodec.h"
@@ -130,6 +132,83 @@ void drawBands(QPainter& painter, const QRect& area, const Fill& fill) {
 
 QRect pictureRect(const vem::TBitmapImage& store) { return QRect(0, 0, store.Width, store.Height()); }
 
+// A buffer for one paint call; a size that cannot be had leaves the area
+// undrawn, as a band that cannot be had does.
+template <class T>
+std::unique_ptr<T[]> paintBuffer(qint64 count) {
+    return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<std::size_t>(count)]());
+}
+
+// The first picture pixel of each screen pixel FIRST .. FIRST+COUNT-1 of a
+// span of SIZE picture pixels, and after them where the last box ends: the
+// picture's end for the last screen pixel of the picture.
+void boxStarts(const TZoom& zoom, qint64 first, int count, qint64 size, qint64* starts) {
+    for (int i = 0; i <= count; ++i) starts[i] = zoom.Source(first + i);
+    if (first + count == zoom.Scaled(size)) starts[count] = size;
+}
+
+// At and above 100 %: every screen pixel shows the picture pixel its leading
+// edge lies on. A picture row is decoded and spread once, then copied to the
+// screen rows that repeat it.
+void drawEnlarged(QPainter& painter, const vem::TBitmapImage& store, const TZoom& zoom, const QRect& area) {
+    const qint64 first = zoom.Source(area.left());
+    const qint64 span = zoom.Source(area.right()) - first + 1;
+    auto decoded = paintBuffer<QRgb>(span);
+    auto line = paintBuffer<QRgb>(area.width());
+    auto columns = paintBuffer<int>(area.width());
+    if (!decoded || !line || !columns) return;
+    for (int i = 0; i < area.width(); ++i) columns[i] = static_cast<int>(zoom.Source(area.left() + i) - first);
+    const RowConverter convert(store);
+    qint64 lineRow = -1;
+    drawBands(painter, area, [&](int y, QRgb* dst) {
+        const qint64 row = zoom.Source(y);
+        if (row != lineRow) {
+            convert.Columns(static_cast<int>(row), static_cast<int>(first), static_cast<int>(span), decoded.get());
+            for (int i = 0; i < area.width(); ++i) line[i] = decoded[columns[i]];
+            lineRow = row;
+        }
+        std::memcpy(dst, line.get(), static_cast<std::size_t>(area.width()) * sizeof(QRgb));
+    });
+}
+
+// Below 100 %: every screen pixel shows the rounded mean of the picture
+// pixels in its box, so thin lines and noise fade rather than vanish.
+void drawAveraged(QPainter& painter, const vem::TBitmapImage& store, const TZoom& zoom, const QRect& area) {
+    const int w = area.width();
+    auto starts = paintBuffer<qint64>(w + 1);
+    if (!starts) return;
+    boxStarts(zoom, area.left(), w, store.Width, starts.get());
+    const qint64 first = starts[0];
+    const qint64 span = starts[w] - first;
+    auto decoded = paintBuffer<QRgb>(span);
+    auto sums = paintBuffer<std::uint64_t>(3 * static_cast<qint64>(w));
+    if (!decoded || !sums) return;
+    const RowConverter convert(store);
+    drawBands(painter, area, [&](int y, QRgb* dst) {
+        qint64 rows[2];
+        boxStarts(zoom, y, 1, store.Height(), rows);
+        std::fill_n(sums.get(), 3 * static_cast<qint64>(w), 0);
+        for (qint64 row = rows[0]; row < rows[1]; ++row) {
+            convert.Columns(static_cast<int>(row), static_cast<int>(first), static_cast<int>(span), decoded.get());
+            const QRgb* px = decoded.get();
+            for (int i = 0; i < w; ++i) {
+                std::uint64_t* sum = sums.get() + 3 * i;
+                for (const QRgb* end = decoded.get() + (starts[i + 1] - first); px < end; ++px) {
+                    sum[0] += static_cast<std::uint64_t>(qRed(*px));
+                    sum[1] += static_cast<std::uint64_t>(qGreen(*px));
+                    sum[2] += static_cast<std::uint64_t>(qBlue(*px));
+                }
+            }
+        }
+        for (int i = 0; i < w; ++i) {
+            const auto count = static_cast<std::uint64_t>((starts[i + 1] - starts[i]) * (rows[1] - rows[0]));
+            const std::uint64_t* sum = sums.get() + 3 * i;
+            dst[i] = qRgb(static_cast<int>((sum[0] + count / 2) / count), static_cast<int>((sum[1] + count / 2) / count),
+                          static_cast<int>((sum[2] + count / 2) / count));
+        }
+    });
+}
+
 } // namespace
 
 bool CanDrawPicture(const vem::TPicture& picture) { return readableStore(picture) != nullptr; }
@@ -158,6 +237,18 @@ void DrawPictureScaled(QPainter& painter, const vem::TPicture& picture, const QR
         const int source = ScaledSource(y - dest.top(), store->Height(), dest.height());
         convert.Samples(source, firstColumn, area.width(), dest.width(), dst);
     });
+}
+
+void DrawPictureZoomed(QPainter& painter, const vem::TPicture& picture, const TZoom& zoom, const QRect& exposed) {
+    const vem::TBitmapImage* store = readableStore(picture);
+    if (!store) return;
+    const QRect shown(0, 0, static_cast<int>(zoom.Scaled(store->Width)), static_cast<int>(zoom.Scaled(store->Height())));
+    const QRect area = exposed & shown;
+    if (area.isEmpty()) return;
+    if (zoom.Reduces())
+        drawAveraged(painter, *store, zoom, area);
+    else
+        drawEnlarged(painter, *store, zoom, area);
 }
 
 QImage PictureToQImage(const vem::TPicture& picture, const QRect& source) {
@@ -215,6 +306,10 @@ void TPictureView::paintEvent(QPaintEvent* event) {
     const QRect dest(r.Left, r.Top, r.Width(), r.Height());
     const bool unscaled = dest.width() == picture.Width() && dest.height() == picture.Height();
     for (const QRect& exposed : event->region()) {
+        if (!zoom_.IsOne()) {
+            DrawPictureZoomed(painter, picture, zoom_, exposed);
+            continue;
+        }
         if (!unscaled) {
             DrawPictureScaled(painter, picture, dest, exposed);
             continue;
@@ -248,10 +343,35 @@ void TPictureView::mouseReleaseEvent(QMouseEvent* event) {
 void TPictureView::press(QMouseEvent* event) {
     event->accept();
     if (event->button() == Qt::LeftButton) leftPressed_ = true;
-    // Rounded down, never to nearest: on a scaled screen a press on the last
-    // column must not name the column past the picture.
+    // Through the drawing's own mapping, so the pixel picked is the one drawn
+    // under the pointer; at 100 % that is the pixel under the pointer rounded
+    // down, never to nearest, so a press on the last column never names the
+    // column past the picture.
     const QPointF pos = event->position();
-    emit Pressed(event->button(), qFloor(pos.x()), qFloor(pos.y()));
+    const vem::TPicture& picture = image_->Picture();
+    const auto pick = [](qint64 v) { return static_cast<int>(std::min<qint64>(v, INT_MAX)); };
+    emit Pressed(event->button(), pick(zoom_.Pick(pos.x(), picture.Width())),
+                 pick(zoom_.Pick(pos.y(), picture.Height())));
+}
+
+void TPictureView::SetZoom(const TZoom& zoom) {
+    if (zoom == zoom_) return;
+    zoom_ = zoom;
+    update();
+}
+
+// Ctrl with the wheel zooms, one step per notch (a touchpad's small turns add
+// up to notches); the plain wheel goes on to the client area, which scrolls.
+void TPictureView::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    wheelTurn_ += event->angleDelta().y();
+    const int notches = wheelTurn_ / QWheelEvent::DefaultDeltasPerStep;
+    wheelTurn_ -= notches * QWheelEvent::DefaultDeltasPerStep;
+    if (notches != 0) emit ZoomWheel(notches, event->position());
 }
 
 } // namespace vemui

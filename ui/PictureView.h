@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "core/workspace/Picture.h"
+#include "Zoom.h"
 
 class QPainter;
 
@@ -41,12 +42,19 @@ public:
     // True when the picture on show is a bitmap with a size but no pixels
     // that can be read.
     bool DrawFailed() const;
+    // The zoom the picture is drawn at from the view's top-left (100 % at
+    // first); the owner sizes the view to match. Presses are mapped through it.
+    void SetZoom(const TZoom& zoom);
+    const TZoom& Zoom() const { return zoom_; }
 
 signals:
-    // Every press, and the second press of a double click, at the view's
-    // pixel under the pointer (rounded down): the picture's pixel where the
-    // picture is shown unscaled.
+    // Every press, and the second press of a double click, at the picture
+    // pixel drawn under the pointer (at 100 %: the view's pixel under the
+    // pointer, rounded down). Beyond the picture, a column or row at or past
+    // its end.
     void Pressed(Qt::MouseButton button, int x, int y);
+    // NOTCHES turns of the wheel with Ctrl held (up positive) at POS in the view.
+    void ZoomWheel(int notches, QPointF pos);
     // A left press and a release on the view, as a push button has it.
     void Clicked();
     // A left double click.
@@ -58,12 +66,15 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     std::unique_ptr<vem::TImage> own_;
     vem::TImage* image_;
     bool saysWhenInvalid_ = false;
     bool leftPressed_ = false;
+    TZoom zoom_;
+    int wheelTurn_ = 0;
     void press(QMouseEvent* event);
 };
 
@@ -83,6 +94,12 @@ void DrawPicture(QPainter& painter, const vem::TPicture& picture, const QRect& e
 // pixel per screen pixel: the one under the centre of that screen pixel
 // (ScaledSource). Never raises.
 void DrawPictureScaled(QPainter& painter, const vem::TPicture& picture, const QRect& dest, const QRect& exposed);
+
+// Draws the picture at ZOOM from the painter's origin where EXPOSED meets
+// it: nearest pixel at and above 100 %, the mean of each screen pixel's box of
+// picture pixels below (TZoom::Source). Reads only the rows and columns the
+// exposed part shows. Never raises.
+void DrawPictureZoomed(QPainter& painter, const vem::TPicture& picture, const TZoom& zoom, const QRect& exposed);
 
 // The source column (or row) that screen pixel I of a span of DEST pixels
 // shows from a span of SOURCE pixels: the one under the screen pixel's centre.

@@ -615,7 +615,73 @@ def road_open_with(d):
     check(d.find_window("^ヴェム～VEM～") is not None, "the main window is gone after the error box")
 
 
+def frame_run(shot, corner, dx, dy, rgb):
+    """Length of the run of RGB from CORNER in direction (DX, DY)."""
+    x, y = corner
+    n = 0
+    while 0 <= x < shot.width and 0 <= y < shot.height and shot.rgb(x, y) == rgb:
+        x, y, n = x + dx, y + dy, n + 1
+    return n
+
+
+def road_zoom(d):
+    """Ctrl+0 fits the windows side by side; a right click on a known pixel of
+    the zoomed original erases the same region as vem-cli erase at that pixel,
+    byte for byte; Ctrl with the wheel and the zoom keys keep the program whole."""
+    width, height = 48, 32
+
+    def pixel(x, y):
+        if x in (0, width - 1) or y in (0, height - 1):
+            return FRAME_RGB
+        return ORIGINAL_RGB if x < width // 2 else EDITING_RGB
+
+    picture = os.path.join(d.work, "zoom.bmp")
+    with open(picture, "wb") as f:
+        f.write(bmp24(width, height, pixel))
+    target = (12, 20)
+    expected = os.path.join(d.work, "expected.bmp")
+    cli("erase", "--original", picture, "--editing", picture, "--at", "%d,%d" % target, "--out", expected)
+
+    d.launch_vem()
+    main = MainWindow(d)
+    open_by_typing(d, main, picture)
+    poll(lambda: len(picture_corners(d, FRAME_RGB)) >= 2, "the picture in the original and finished windows")
+    main.press(*BUTTON2)
+    main.press(*CHECKBOX1)
+    before = d.screenshot()
+    d.key("ctrl+0")
+    settle(d, before, "the fitted view")
+    shot = d.screenshot()
+    # The original is the leftmost window; the picture's frame gives its place and scale.
+    corner = min(shot.corners(FRAME_RGB), key=lambda p: p[0])
+    across, down = frame_run(shot, corner, 1, 0, FRAME_RGB), frame_run(shot, corner, 0, 1, FRAME_RGB)
+    check(across > 2 * width and down > 2 * height, "the fitted picture is %dx%d on the screen" % (across, down))
+    point = (corner[0] + int((target[0] + 0.5) * across / width), corner[1] + int((target[1] + 0.5) * down / height))
+    before = d.screenshot()
+    d.click(*point, button=3)
+    settle(d, before, "the right click in the fitted view to change a picture")
+    d.no_error_box("a right click in the fitted view")
+    saved = os.path.join(d.work, "saved.bmp")
+    save_by_typing(d, main, SAVE_BUTTON, saved)
+    check(filecmp.cmp(saved, expected, shallow=False),
+          "a right click in the fitted view saved other bytes than vem-cli erase --at %d,%d" % target)
+
+    # Zooming around the pointer with the wheel, then the keys, back to 100 %.
+    d.move(*point)
+    d.run(["xdotool", "keydown", "ctrl", "click", "5", "click", "5", "click", "4", "keyup", "ctrl"])
+    d.key("ctrl+minus", "ctrl+equal", "ctrl+1")
+    poll(lambda: len(frame_corners_at_100(d, width)) >= 1, "the pictures at 100 % again")
+    d.no_error_box("zooming")
+    d.program_alive()
+
+
+def frame_corners_at_100(d, width):
+    shot = d.screenshot()
+    return [c for c in shot.corners(FRAME_RGB) if frame_run(shot, c, 1, 0, FRAME_RGB) == width]
+
+
 ROADS = {
+    "zoom": road_zoom,
     "type_name_and_enter": road_type_name_and_enter,
     "whole_road": road_whole,
     "placement_and_window_commands": road_placement_and_window_commands,

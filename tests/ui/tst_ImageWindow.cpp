@@ -62,7 +62,10 @@ private slots:
     void loadSizesAndNamesWindows() {
         OpenThroughDialog(0, bmp("a.bmp", 64, 48));
         for (int n : {1, 3}) {
-            QCOMPARE(child(n)->widget()->size(), QSize(64, 48));
+            // As wide as the picture, or as the caption needs where that is wider.
+            QCOMPARE(child(n)->widget()->height(), 48);
+            QCOMPARE(child(n)->widget()->width(), std::max(64, child(n)->TitleBarWidth() - child(n)->width() +
+                                                                   child(n)->widget()->width()));
             QCOMPARE(child(n)->Image1()->size(), QSize(64, 48));
         }
         QCOMPARE(MDIChild1->windowTitle(), QStringLiteral("原画:64×48"));

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "ui/AboutBox.h"
 #include "ui/Glyphs.h"
@@ -102,6 +103,7 @@ private slots:
         QTest::newRow("12") << "Button2" << 526 << 75 << "" << "原画→編集用";
         QTest::newRow("13") << "Button3" << 601 << 75 << "" << "完成→原画";
         QTest::newRow("14") << "Button1" << 676 << 75 << "" << "編集用を保存";
+        QTest::newRow("15") << "ComboBox2" << 756 << 70 << "" << "";
     }
     void toolBarLayout() {
         QFETCH(QString, name);
@@ -128,7 +130,7 @@ private slots:
     }
 
     void toolBarShape() {
-        QCOMPARE(MainForm->ToolBarControls.size(), 15);
+        QCOMPARE(MainForm->ToolBarControls.size(), 16);
         QCOMPARE(MainForm->ToolBar2->height(), 30);
         QCOMPARE(MainForm->ComboBox1->count(), 2);
         QCOMPARE(MainForm->ComboBox1->itemText(1), QStringLiteral("編集用を読み込む"));
@@ -181,6 +183,10 @@ private slots:
         QTest::newRow("WindowTileVertical1") << "Window" << "左右に並べて表示(&V)" << "左右に並べて表示" << "" << 16;
         QTest::newRow("WindowMinimizeAll1") << "Window" << "すべてを最小化(&M)" << "最小化" << "" << -1;
         QTest::newRow("WindowArrangeAll1") << "Window" << "すべて整列(&A)" << "すべて整列" << "" << -1;
+        QTest::newRow("ViewZoomIn1") << "View" << "拡大(&I)" << "拡大" << "Ctrl++" << -1;
+        QTest::newRow("ViewZoomOut1") << "View" << "縮小(&O)" << "縮小" << "Ctrl+-" << -1;
+        QTest::newRow("ViewActualSize1") << "View" << "等倍表示(&A)" << "等倍表示" << "Ctrl+1" << -1;
+        QTest::newRow("ViewFitAll1") << "View" << "全体を表示(&F)" << "全体を表示" << "Ctrl+0" << -1;
         QTest::newRow("HelpAbout1") << "Help" << "バージョン情報(&A)..."
                                     << "バージョン情報|プログラムの情報，バージョン番号，および著作権を表示します" << ""
                                     << -1;
@@ -210,7 +216,8 @@ private slots:
         };
         QStringList bar;
         for (QAction* a : MainForm->MainMenu1->actions()) bar << a->text();
-        QCOMPARE(bar, QStringList({"ファイル(&F)", "編集", "ウィンドウ(&W)"}));
+        QCOMPARE(bar, QStringList({"ファイル(&F)", "編集", "表示(&V)", "ウィンドウ(&W)"}));
+        QCOMPARE(texts(MainForm->View1), QStringList({"拡大(&I)", "縮小(&O)", "等倍表示(&A)", "全体を表示(&F)"}));
         QCOMPARE(texts(MainForm->File1), QStringList({"保存", "-", "終了(&X)"}));
         QCOMPARE(texts(MainForm->N3), QStringList({"変換"}));
         QCOMPARE(texts(MainForm->Window1).mid(0, 5),
@@ -545,6 +552,67 @@ private slots:
             QCOMPARE(ShownPixel(MainForm->Workspace.Editing, 2, 2), 0xFFFFFFu);
         }
         QCOMPARE(MainForm->windowTitle(), QStringLiteral("ヴェム～VEM～　100%"));
+    }
+
+    // One zoom for the three windows: the commands by their keys from an image
+    // window, the zoom box, the windows' sizes, presses picking the pixel drawn
+    // under the pointer, the fitted view and Ctrl with the wheel.
+    void zoom() {
+        OpenThroughDialog(0, WriteFile(path("z.bmp"), Bmp24(64, 48, [](int x, int y) { return std::uint32_t(x * 4 + (y << 10)); })));
+        MainForm->Button2->click();
+        QVERIFY(QTest::qWaitForWindowActive(MainForm));
+        // The editing window that only received a copy keeps its 1 x 1 control.
+        const auto sizes = [](QSize want) {
+            QCOMPARE(MDIChild1->Image1()->size(), want);
+            QCOMPARE(MDIChild3->Image1()->size(), want);
+        };
+        MDIChild2->Image1()->setFocus();
+        QTest::keyClick(MDIChild2->Image1(), Qt::Key_Equal, Qt::ControlModifier);
+        QCOMPARE(MainForm->ComboBox2->currentText(), QStringLiteral("150%"));
+        sizes(QSize(96, 72));
+        QCOMPARE(MDIChild2->Image1()->size(), QSize(2, 2));
+        QTest::keyClick(MDIChild2->Image1(), Qt::Key_Minus, Qt::ControlModifier);
+        QTest::keyClick(MDIChild2->Image1(), Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(MainForm->ComboBox2->currentText(), QStringLiteral("66.7%"));
+        sizes(QSize(43, 32));
+        QTest::keyClick(MDIChild2->Image1(), Qt::Key_1, Qt::ControlModifier);
+        sizes(QSize(64, 48));
+        emit MainForm->ComboBox2->activated(MainForm->ComboBox2->findText(QStringLiteral("300%")));
+        sizes(QSize(192, 144));
+        Click(MDIChild1->Image1(), Qt::LeftButton, QPointF(11.9, 20.9));
+        QCOMPARE(QPoint(MainForm->Workspace.Settings.PointX, MainForm->Workspace.Settings.PointY), QPoint(3, 6));
+        // A load keeps the zoom.
+        OpenThroughDialog(1, WriteFile(path("e.bmp"), Bmp24(10, 5, [](int, int) { return 0u; })));
+        QCOMPARE(MDIChild2->Image1()->size(), QSize(30, 15));
+
+        QTest::keyClick(MainForm, Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(MainForm->ComboBox2->currentIndex(), -1);
+        QCOMPARE(MainForm->ComboBox2->placeholderText(), MainForm->Zoom().Text());
+        const QRect area = MainForm->MdiArea->viewport()->rect();
+        bool filled = false;
+        for (int i = 0; i < 3; ++i) {
+            TMDIChild* c = MainForm->ImageWindows()[i];
+            const QRect tile(area.left() + area.width() * i / 3, area.top(), area.width() / 3, area.height());
+            QVERIFY2(tile.adjusted(0, 0, 1, 0).contains(c->geometry()), qPrintable(QStringLiteral("window %1").arg(i)));
+            filled |= c->height() >= tile.height() - 1 || c->width() >= tile.width() - 1;
+        }
+        QVERIFY(filled);
+
+        // The pixel under the pointer stays there.
+        const QPointF pos(30.5, 20.5);
+        const QPoint global = MDIChild1->Image1()->mapToGlobal(pos.toPoint());
+        const vemui::TZoom before = MainForm->Zoom();
+        const qint64 pixel = before.Pick(pos.x(), 64);
+        QWheelEvent up(pos, MDIChild1->Image1()->mapToGlobal(pos), QPoint(), QPoint(0, 120), Qt::NoButton,
+                       Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(MDIChild1->Image1(), &up);
+        QCOMPARE(MainForm->Zoom(), before.Up());
+        const QPoint now = MDIChild1->Image1()->mapFromGlobal(global);
+        QVERIFY(qAbs(MainForm->Zoom().Pick(now.x() + 0.5, 64) - pixel) <= 1);
+        QWheelEvent plain(pos, MDIChild1->Image1()->mapToGlobal(pos), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(MDIChild1->Image1(), &plain);
+        QCOMPARE(MainForm->Zoom(), before.Up());
     }
 
     void failingLoadShowsTheBox() {

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include <QDir>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "Application.h"
@@ -125,6 +127,7 @@ private slots:
     void shortPixelBlockIsNotRead();
     void exposedPartsMatchPixelReads();
     void scaledDrawingTakesNearestPixels();
+    void zoomedDrawingAndPicking();
     void damagedStoresDrawNothing();
 };
 
@@ -275,6 +278,105 @@ void TestPictureView::scaledDrawingTakesNearestPixels() {
                                                  .arg(dest.y()).arg(dest.width()).arg(dest.height()).arg(x).arg(y)));
                     }
             }
+        }
+    }
+}
+
+// A plain reference of the zoomed screen, pixel by pixel: at and above 100 %
+// each picture pixel fills the screen pixels whose leading edge lies on it;
+// below, each picture pixel joins the screen pixel its trailing edge falls in,
+// which shows the rounded mean of the pixels it gathered.
+QImage zoomedReference(const vem::TBitmap& bitmap, const vemui::TZoom& z) {
+    const qint64 w = bitmap.Width(), h = bitmap.Height(), n = z.Num(), d = z.Den();
+    const auto screenOf = [&](qint64 v) { return ((v + 1) * n + d - 1) / d - 1; };
+    const int sw = int((w * n + d - 1) / d), sh = int((h * n + d - 1) / d);
+    QImage out(sw, sh, QImage::Format_RGB32);
+    if (n >= d) {
+        for (int sy = 0; sy < sh; ++sy)
+            for (int sx = 0; sx < sw; ++sx) {
+                int x = 0, y = 0;
+                while ((x + 1) * n <= sx * d) ++x;
+                while ((y + 1) * n <= sy * d) ++y;
+                out.setPixel(sx, sy, referencePixel(bitmap, x, y));
+            }
+        return out;
+    }
+    std::vector<std::array<qint64, 4>> sums(std::size_t(sw) * std::size_t(sh));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const QRgb c = referencePixel(bitmap, x, y);
+            auto& sum = sums[std::size_t(screenOf(y) * sw + screenOf(x))];
+            sum[0] += qRed(c), sum[1] += qGreen(c), sum[2] += qBlue(c), ++sum[3];
+        }
+    for (int sy = 0; sy < sh; ++sy)
+        for (int sx = 0; sx < sw; ++sx) {
+            const auto& sum = sums[std::size_t(sy * sw + sx)];
+            out.setPixel(sx, sy, qRgb(int((sum[0] + sum[3] / 2) / sum[3]), int((sum[1] + sum[3] / 2) / sum[3]),
+                                      int((sum[2] + sum[3] / 2) / sum[3])));
+        }
+    return out;
+}
+
+// Every zoom step and two fitted zooms, every depth: the drawing of whole and
+// partial exposures against the reference, and presses at the first and last
+// screen pixels of each row and column, at fractions of them and just beyond
+// the picture, against the pixels the reference draws there.
+void TestPictureView::zoomedDrawingAndPicking() {
+    QVector<vemui::TZoom> zooms = vemui::TZoom::Steps();
+    zooms << vemui::TZoom(1713, 10000) << vemui::TZoom(37, 23);
+    for (auto& [name, store] : builtStores()) {
+        vem::TImage image(1, 1);
+        holdStore(image.Picture(), store);
+        const auto& bitmap = *dynamic_cast<const vem::TBitmap*>(image.Picture().Graphic());
+        const int w = bitmap.Width(), h = bitmap.Height();
+        vemui::TPictureView view(image, nullptr);
+        QSignalSpy pressed(&view, &vemui::TPictureView::Pressed);
+        for (const vemui::TZoom& zoom : zooms) {
+            const QString where = QStringLiteral("%1 at %2/%3").arg(name).arg(zoom.Num()).arg(zoom.Den());
+            const QImage want = zoomedReference(bitmap, zoom);
+            const QSize screen(want.width() + 2, want.height() + 1);
+            for (const QRect& exposed : {QRect(QPoint(0, 0), screen), QRect(want.width() / 3, 1, want.width() / 2 + 1, 3),
+                                         QRect(want.width() - 1, want.height() - 1, 1, 1)}) {
+                const QImage shot = screenOf(screen, QPoint(0, 0), [&](QPainter& p) {
+                    vemui::DrawPictureZoomed(p, image.Picture(), zoom, exposed);
+                });
+                for (int y = 0; y < screen.height(); ++y)
+                    for (int x = 0; x < screen.width(); ++x) {
+                        const bool drawn = exposed.contains(x, y) && x < want.width() && y < want.height();
+                        if (shot.pixel(x, y) != (drawn ? want.pixel(x, y) : Untouched))
+                            QFAIL(qPrintable(QStringLiteral("%1: pixel (%2,%3)").arg(where).arg(x).arg(y)));
+                    }
+            }
+            view.SetZoom(zoom);
+            // The screen pixels of the picture's edges, and one past them.
+            const auto probes = [](int last) {
+                return QVector<double>{0, 0.5, 1.25, std::max(0, last - 1) + 0.5, last + 0.75, last + 1.0};
+            };
+            const auto reduced = zoom.Reduces();
+            for (double px : probes(want.width() - 1))
+                for (double py : probes(want.height() - 1)) {
+                    QMouseEvent press(QEvent::MouseButtonPress, QPointF(px, py), QPointF(px, py), Qt::LeftButton,
+                                      Qt::LeftButton, Qt::NoModifier);
+                    QApplication::sendEvent(&view, &press);
+                    const QList<QVariant> got = pressed.takeLast();
+                    const int x = got[1].toInt(), y = got[2].toInt();
+                    const QString at = QStringLiteral("%1: press (%2,%3) picked (%4,%5)").arg(where).arg(px).arg(py).arg(x).arg(y);
+                    const int sx = int(px), sy = int(py);
+                    if (sx >= want.width() || sy >= want.height()) {
+                        QVERIFY2(x >= w || y >= h, qPrintable(at));
+                        continue;
+                    }
+                    QVERIFY2(x >= 0 && x < w && y >= 0 && y < h, qPrintable(at));
+                    if (!reduced) {
+                        QVERIFY2(want.pixel(sx, sy) == referencePixel(bitmap, x, y), qPrintable(at));
+                        QVERIFY2(x * zoom.Num() <= sx * zoom.Den() && sx * zoom.Den() < (x + 1) * zoom.Num(), qPrintable(at));
+                    } else {
+                        // One of the pixels whose mean is drawn there: its trailing edge
+                        // falls in that screen pixel.
+                        const auto screenOf = [&](qint64 v) { return ((v + 1) * zoom.Num() + zoom.Den() - 1) / zoom.Den() - 1; };
+                        QVERIFY2(screenOf(x) == sx && screenOf(y) == sy, qPrintable(at));
+                    }
+                }
         }
     }
 }

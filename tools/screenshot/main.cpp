@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     });
 
     CreateApplicationForms();
-    MainForm->resize(790, 300);
+    MainForm->resize(840, 300);
     MainForm->show();
     vemui::Guarded([&] {
         const QString a = dir.filePath(QStringLiteral("original.bmp"));
