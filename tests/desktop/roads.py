@@ -11,6 +11,7 @@ DIR/ROAD and their paths printed.
 import argparse
 import filecmp
 import os
+import random
 import subprocess
 import sys
 import time
@@ -80,6 +81,7 @@ CHECKBOX1 = (308 + 3, 10)
 CHECKBOX2 = (401 + 3, 10)
 BUTTON2 = (526, 75)  # 原画→編集用
 BUTTON3 = (601, 75)  # 完成→原画
+BUTTON1 = (676, 75)  # 編集用を保存
 
 
 def dialog_point(window, designed_size, x, y):
@@ -675,6 +677,55 @@ def road_zoom(d):
     d.program_alive()
 
 
+def road_random_input(d):
+    """A few hundred seeded random presses, wheel turns (with and without Ctrl),
+    zoom keys, typed texts and tool bar commands; every window they open is
+    closed again with Escape. The program must stay alive and leave HOME as it
+    was. VEM_DESKTOP_SEED replays a printed seed, VEM_DESKTOP_STEPS sets the
+    number of steps (default 240)."""
+    seed = int(os.environ.get("VEM_DESKTOP_SEED") or time.time_ns() % 1000000007)
+    steps = int(os.environ.get("VEM_DESKTOP_STEPS") or 240)
+    print("random input: seed %d, %d steps (replay: VEM_DESKTOP_SEED=%d VEM_DESKTOP_STEPS=%d)" % (seed, steps, seed, steps),
+          flush=True)
+    rng = random.Random(seed)
+    picture = os.path.join(d.work, "random.bmp")
+    with open(picture, "wb") as f:
+        f.write(bmp24(60, 40, lambda x, y: ORIGINAL_RGB if (x // 7 + y // 5) % 3 else EDITING_RGB))
+    d.launch_vem(picture)
+    poll(lambda: len(picture_corners(d, ORIGINAL_RGB)) >= 2, "the picture given on the command line")
+    main = MainWindow(d)
+    known = visible_ids(d)
+    left, top, right, bottom = main.area
+    keys = ["ctrl+plus", "ctrl+equal", "ctrl+semicolon", "ctrl+minus", "ctrl+1", "ctrl+0", "Tab", "space", "Escape"]
+    buttons = [OPEN_BUTTON, SAVE_BUTTON, CASCADE_BUTTON, TILE_H_BUTTON, TILE_V_BUTTON, CONVERT_BUTTON, CHECKBOX1,
+               CHECKBOX2, BUTTON2, BUTTON3, BUTTON1]
+    for step in range(steps):
+        kind = rng.random()
+        x, y = rng.randrange(left, right), rng.randrange(top, bottom)
+        if kind < 0.45:
+            d.click(x, y, rng.choice((1, 1, 3, 3, 2)), repeat=rng.choice((1, 1, 2)))
+        elif kind < 0.6:
+            d.move(x, y)
+            turn = ["click", rng.choice(("4", "5"))] * rng.randrange(1, 3)
+            d.run(["xdotool", *(["keydown", "ctrl"] if rng.random() < 0.7 else []), *turn, "keyup", "ctrl"])
+        elif kind < 0.8:
+            d.key(rng.choice(keys))
+        elif kind < 0.9:
+            d.type("".join(rng.choice("0123456789abc-,.") for _ in range(rng.randrange(1, 6))))
+        else:
+            main.press(*rng.choice(buttons))
+        # Whatever the step opened (a file dialog, the settings, an error box)
+        # is closed again before the next one.
+        for _ in range(5):
+            fresh = visible_ids(d) - known
+            if not fresh:
+                break
+            d.key("Escape")
+            time.sleep(0.2)
+        check(not (visible_ids(d) - known), "step %d (seed %d) left a window open" % (step, seed))
+        d.program_alive()
+
+
 def frame_corners_at_100(d, width):
     shot = d.screenshot()
     return [c for c in shot.corners(FRAME_RGB) if frame_run(shot, c, 1, 0, FRAME_RGB) == width]
@@ -682,6 +733,7 @@ def frame_corners_at_100(d, width):
 
 ROADS = {
     "zoom": road_zoom,
+    "random_input": road_random_input,
     "type_name_and_enter": road_type_name_and_enter,
     "whole_road": road_whole,
     "placement_and_window_commands": road_placement_and_window_commands,
