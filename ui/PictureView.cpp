@@ -15,6 +15,7 @@
 
 #include "core/pixels/Bitmap.h"
 #include "core/pixels/PixelCodec.h"
+#include "core/pixels/ReducedCopies.h"
 
 namespace vemui {
 namespace {
@@ -139,12 +140,13 @@ std::unique_ptr<T[]> paintBuffer(qint64 count) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<std::size_t>(count)]());
 }
 
-// The first picture pixel of each screen pixel FIRST .. FIRST+COUNT-1 of a
-// span of SIZE picture pixels, and after them where the last box ends: the
-// picture's end for the last screen pixel of the picture.
-void boxStarts(const TZoom& zoom, qint64 first, int count, qint64 size, qint64* starts) {
-    for (int i = 0; i <= count; ++i) starts[i] = zoom.Source(first + i);
-    if (first + count == zoom.Scaled(size)) starts[count] = size;
+// The first source pixel of each screen pixel FIRST .. FIRST+COUNT-1 of a
+// source of SIZE pixels shown over SHOWN screen pixels, and after them where
+// the last box ends: the source's end for the last screen pixel shown.
+// Clamped into the source, for reduced copies a little short of the picture.
+void boxStarts(const TZoom& zoom, qint64 first, int count, qint64 size, qint64 shown, qint64* starts) {
+    for (int i = 0; i <= count; ++i) starts[i] = std::min(zoom.Source(first + i), size - 1);
+    if (first + count == shown) starts[count] = size;
 }
 
 // At and above 100 %: every screen pixel shows the picture pixel its leading
@@ -171,29 +173,34 @@ void drawEnlarged(QPainter& painter, const vem::TBitmapImage& store, const TZoom
     });
 }
 
-// Below 100 %: every screen pixel shows the rounded mean of the picture
-// pixels in its box, so thin lines and noise fade rather than vanish.
-void drawAveraged(QPainter& painter, const vem::TBitmapImage& store, const TZoom& zoom, const QRect& area) {
+// Below 100 %: every screen pixel shows the rounded mean of the source pixels
+// in its box, so thin lines and noise fade rather than vanish. The source is
+// the picture (ZOOM its own) or one of its reduced copies (ZOOM scaled to it),
+// WIDTH x HEIGHT pixels whose rows ROWOF(Y, FIRST, COUNT, OUT) decodes; SHOWN
+// is the picture's size on the screen.
+template <class RowOf>
+void drawAveraged(QPainter& painter, const RowOf& rowOf, qint64 width, qint64 height, const TZoom& zoom,
+                  QSize shown, const QRect& area) {
     const int w = area.width();
     auto starts = paintBuffer<qint64>(w + 1);
     if (!starts) return;
-    boxStarts(zoom, area.left(), w, store.Width, starts.get());
+    boxStarts(zoom, area.left(), w, width, shown.width(), starts.get());
     const qint64 first = starts[0];
     const qint64 span = starts[w] - first;
     auto decoded = paintBuffer<QRgb>(span);
     auto sums = paintBuffer<std::uint64_t>(3 * static_cast<qint64>(w));
     if (!decoded || !sums) return;
-    const RowConverter convert(store);
     drawBands(painter, area, [&](int y, QRgb* dst) {
         qint64 rows[2];
-        boxStarts(zoom, y, 1, store.Height(), rows);
+        boxStarts(zoom, y, 1, height, shown.height(), rows);
+        rows[1] = std::max(rows[1], rows[0] + 1);
         std::fill_n(sums.get(), 3 * static_cast<qint64>(w), 0);
         for (qint64 row = rows[0]; row < rows[1]; ++row) {
-            convert.Columns(static_cast<int>(row), static_cast<int>(first), static_cast<int>(span), decoded.get());
-            const QRgb* px = decoded.get();
+            rowOf(static_cast<int>(row), first, span, decoded.get());
             for (int i = 0; i < w; ++i) {
                 std::uint64_t* sum = sums.get() + 3 * i;
-                for (const QRgb* end = decoded.get() + (starts[i + 1] - first); px < end; ++px) {
+                const QRgb* end = decoded.get() + (std::max(starts[i + 1], starts[i] + 1) - first);
+                for (const QRgb* px = decoded.get() + (starts[i] - first); px < end; ++px) {
                     sum[0] += static_cast<std::uint64_t>(qRed(*px));
                     sum[1] += static_cast<std::uint64_t>(qGreen(*px));
                     sum[2] += static_cast<std::uint64_t>(qBlue(*px));
@@ -201,12 +208,35 @@ void drawAveraged(QPainter& painter, const vem::TBitmapImage& store, const TZoom
             }
         }
         for (int i = 0; i < w; ++i) {
-            const auto count = static_cast<std::uint64_t>((starts[i + 1] - starts[i]) * (rows[1] - rows[0]));
+            const qint64 across = std::max<qint64>(starts[i + 1] - starts[i], 1);
+            const auto count = static_cast<std::uint64_t>(across * (rows[1] - rows[0]));
             const std::uint64_t* sum = sums.get() + 3 * i;
             dst[i] = qRgb(static_cast<int>((sum[0] + count / 2) / count), static_cast<int>((sum[1] + count / 2) / count),
                           static_cast<int>((sum[2] + count / 2) / count));
         }
     });
+}
+
+// Below 100 % on a big picture: from the reduced copy of the largest shrink
+// that a screen pixel still covers whole, when the store has one.
+void drawReduced(QPainter& painter, const vem::TBitmapImage& store, const TZoom& zoom, QSize shown, const QRect& area) {
+    int shift = 0;
+    while (shift < 30 && (zoom.Num() << (shift + 1)) <= zoom.Den()) ++shift;
+    const vem::TReducedLevel* level = shift > 0 ? vem::ReducedCopiesOf(store).Level(shift) : nullptr;
+    if (!level) {
+        const RowConverter convert(store);
+        const auto rowOf = [&](int y, qint64 first, qint64 span, QRgb* out) {
+            convert.Columns(y, static_cast<int>(first), static_cast<int>(span), out);
+        };
+        drawAveraged(painter, rowOf, store.Width, store.Height(), zoom, shown, area);
+        return;
+    }
+    const auto rowOf = [&](int y, qint64 first, qint64 span, QRgb* out) {
+        const std::uint8_t* p = level->Row(y) + 3 * first;
+        for (qint64 i = 0; i < span; ++i, p += 3) out[i] = qRgb(p[2], p[1], p[0]);
+    };
+    drawAveraged(painter, rowOf, level->Width, level->Height, TZoom(zoom.Num() << level->Shift, zoom.Den()), shown,
+                 area);
 }
 
 } // namespace
@@ -246,7 +276,7 @@ void DrawPictureZoomed(QPainter& painter, const vem::TPicture& picture, const TZ
     const QRect area = exposed & shown;
     if (area.isEmpty()) return;
     if (zoom.Reduces())
-        drawAveraged(painter, *store, zoom, area);
+        drawReduced(painter, *store, zoom, shown.size(), area);
     else
         drawEnlarged(painter, *store, zoom, area);
 }

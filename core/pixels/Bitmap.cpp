@@ -193,6 +193,7 @@ void TBitmap::PrepareChange() {
         image_ = image_->Clone();
     else if (image_->Device)
         image_->Converted.reset();
+    image_->Reduced.reset();
     image_->ClrUsed = 0;
     image_->ClrImportant = 0;
     std::vector<std::uint8_t>().swap(image_->SavedFile);

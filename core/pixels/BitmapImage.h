@@ -11,6 +11,8 @@
 
 namespace vem {
 
+class TReducedCopies;
+
 enum class TPixelDepth { pdDevice, pd1Bit, pd4Bit, pd8Bit, pd15Bit, pd16Bit, pd24Bit, pd32Bit, pdCustom };
 
 const char* PixelDepthName(TPixelDepth d); // "pd24Bit"...
@@ -57,6 +59,9 @@ public:
     std::uint32_t ClrUsed = 0, ClrImportant = 0;
     std::vector<std::uint8_t> SavedFile; // run-length files only, until the first change
     bool CoreHeader = false;            // read from a 12-byte core header; written so again
+    // Reduced copies for drawing below 100 % (ReducedCopiesOf), made on first
+    // use; every change drops them, and a clone starts without.
+    mutable std::shared_ptr<const TReducedCopies> Reduced;
 
     int Height() const { return StoredHeight < 0 ? -StoredHeight : StoredHeight; }
     bool TopDown() const { return StoredHeight < 0; }

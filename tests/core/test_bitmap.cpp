@@ -3,11 +3,13 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/base/Errors.h"
 #include "core/pixels/Bitmap.h"
 #include "core/pixels/PixelCodec.h"
+#include "core/pixels/ReducedCopies.h"
 
 namespace vem {
 namespace {
@@ -364,6 +366,47 @@ TEST(BitmapTest, PixelColorReadsThroughTheDepthAndChecksBounds) {
     EXPECT_EQ(b.PixelColor(2, 0), clBlack);
     for (auto [x, y] : {std::pair{-1, 0}, {3, 0}, {0, -1}, {0, 1}})
         EXPECT_THROW(b.PixelColor(x, y), EInvalidGraphicOperation) << x << "," << y;
+}
+
+} // namespace
+} // namespace vem
+
+namespace vem {
+namespace {
+
+// Reduced copies: within a third of the block for any depth and odd sizes,
+// means of the pixels beneath, shared with the store's sharers and dropped by
+// a change.
+TEST(ReducedCopiesTest, StayUnderAThirdAverageAndGoWithTheStore) {
+    for (const auto& [w, h, bits] : {std::tuple{1024, 1024, 24}, {1025, 1027, 24}, {2049, 600, 8}, {4096, 300, 1}}) {
+        auto store = makeStore(w, h, bits);
+        if (bits <= 8) store->ColorTable.assign(std::size_t(1) << bits, TRGBQuad{});
+        const TReducedCopies copies(*store);
+        ASSERT_NE(copies.Level(30), nullptr) << w << "x" << h;
+        EXPECT_LT(copies.Bytes() * 3, store->Pixels.size()) << w << "x" << h;
+        EXPECT_EQ(copies.Level(1) != nullptr, bits == 24) << w << "x" << h;
+    }
+    EXPECT_EQ(TReducedCopies(*makeStore(1000, 1000, 24)).Level(30), nullptr); // small: averaged directly
+
+    // Columns alternate two greys; the last column of an odd width joins the one before.
+    auto store = makeStore(1025, 1024, 24);
+    for (int y = 0; y < 1024; ++y)
+        for (int x = 0; x < 1025; ++x) std::memset(store->PictureRow(y) + 3 * x, x % 2 ? 100 : 51, 3);
+    TBitmap bitmap;
+    bitmap.SetImage(store);
+    const TReducedLevel* half = ReducedCopiesOf(bitmap.Image()).Level(1);
+    ASSERT_NE(half, nullptr);
+    EXPECT_EQ(half->Width, 512);
+    EXPECT_EQ(half->Row(7)[3 * 5], 76);             // (51 + 100) / 2, rounded
+    EXPECT_EQ(half->Row(511)[3 * 511 + 2], 67);     // (51 + 100 + 51) / 3, rounded
+
+    TBitmap sharer;
+    sharer.AssignFrom(&bitmap);
+    sharer.Row(0);
+    EXPECT_NE(bitmap.Image().Reduced, nullptr);
+    EXPECT_EQ(sharer.Image().Reduced, nullptr);
+    bitmap.Row(0);
+    EXPECT_EQ(bitmap.Image().Reduced, nullptr);
 }
 
 } // namespace

@@ -128,6 +128,7 @@ private slots:
     void exposedPartsMatchPixelReads();
     void scaledDrawingTakesNearestPixels();
     void zoomedDrawingAndPicking();
+    void reducedCopiesDrawTheSameMeans();
     void damagedStoresDrawNothing();
 };
 
@@ -379,6 +380,26 @@ void TestPictureView::zoomedDrawingAndPicking() {
                 }
         }
     }
+}
+
+// A big picture is drawn below 100 % from its reduced copies: on flat blocks
+// that the halving steps keep whole, exactly what averaging the picture gives.
+void TestPictureView::reducedCopiesDrawTheSameMeans() {
+    const int side = 1024;
+    Rows rows(side, Bytes(3 * side));
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < 3 * side; ++x) rows[y][x] = std::uint8_t((x / 3 / 16) * 37 + (y / 16) * 11 + x % 3 * 80);
+    vem::TPicture picture;
+    holdStore(picture, makeStore(StoreLayout{.width = side}, rows));
+    const auto& bitmap = *dynamic_cast<const vem::TBitmap*>(picture.Graphic());
+    for (const vemui::TZoom zoom : {vemui::TZoom(1, 2), vemui::TZoom(1, 4), vemui::TZoom(1, 16), vemui::TZoom(1, 64)}) {
+        const QImage want = zoomedReference(bitmap, zoom);
+        const QImage shot = screenOf(want.size(), QPoint(0, 0), [&](QPainter& p) {
+            vemui::DrawPictureZoomed(p, picture, zoom, QRect(QPoint(0, 0), want.size()));
+        });
+        QCOMPARE(shot, want);
+    }
+    QVERIFY(bitmap.Image().Reduced != nullptr);
 }
 
 // A store whose block is shorter than its header claims, and one with a
