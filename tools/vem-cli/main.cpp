@@ -187,6 +187,8 @@ void describe(CommandLine& cl) {
     cl.app.footer(
         "COLOR is #RRGGBB (hexadecimal) or R,G,B (decimal 0-255).\n"
         "Integers (--approx, --limit, --point) follow the settings dialog: decimal, or $, x, 0x hexadecimal.\n"
+        "convert and erase write the finished picture to --out (BMP), --png-out (PNG) or both:\n"
+        "at least one of them is required.\n"
         "Exit status: 0 success, 1 a picture could not be read, converted or written\n"
         "(the error box text goes to stderr), 2 a usage error.");
     addInfoAndCopy(cl);
