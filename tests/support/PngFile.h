@@ -11,10 +11,8 @@
 namespace vem::test {
 
 struct PngPicture {
-    // False when libpng cannot read the file as a PNG.
-    bool Read = false;
-    // From the header, as stored: 8 and 6 for 8-bit RGBA.
-    int BitDepth = 0, ColorType = 0;
+    // True when libpng read the file and found 8-bit RGBA in it.
+    bool Rgba8 = false;
     int Width = 0, Height = 0;
     // Red, green, blue, alpha per pixel, rows top first, exactly as stored
     // (never premultiplied).

@@ -257,7 +257,7 @@ TEST_F(Cli, PngOutAloneOrBesideOut) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(fs::exists(path("f.bmp")));
     const vem::test::PngPicture png = vem::test::ReadPng(path("f.png"));
-    ASSERT_TRUE(png.Read);
+    ASSERT_TRUE(png.Rgba8);
     EXPECT_EQ(png.Rgb(0, 0), W) << "the erased pixel keeps the background colour";
     // The white pixel that was white before is the background colour too.
     EXPECT_EQ(alphas(path("f.png")), (std::vector<std::vector<int>>{{0, 255}, {255, 0}}));
