@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libpng-dev
   qt6-base-dev libgl-dev qt6-translations-l10n fonts-noto-cjk
   clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck valgrind lcov
   python3 librsvg2-bin desktop-file-utils man-db dpkg-dev

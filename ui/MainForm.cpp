@@ -208,6 +208,9 @@ void TMainForm::createMenus() {
     N2 = File1->addAction(QStringLiteral("保存"));
     N2->setObjectName(QStringLiteral("N2"));
     connect(N2, &QAction::triggered, this, guarded(this, &TMainForm::N2Click));
+    N5 = File1->addAction(QStringLiteral("透過PNGで保存(&P)..."));
+    N5->setObjectName(QStringLiteral("N5"));
+    connect(N5, &QAction::triggered, this, guarded(this, &TMainForm::N5Click));
     N1 = File1->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
     FileExitItem = newItem(File1, "FileExitItem", FileExit1);
@@ -383,4 +386,5 @@ void TMainForm::createMdiArea() {
 void TMainForm::createDialogs() {
     OpenDialog = new vemui::TOpenPictureDialog(this);
     SaveDialog = new vemui::TSaveDialog(this);
+    PngSaveDialog = new vemui::TSaveDialog(this, vemui::PngExportKind);
 }

@@ -83,7 +83,11 @@ public:
     // each for the whole run, so each proposes the name accepted last.
     vemui::TOpenPictureDialog* OpenDialog = nullptr;
     vemui::TSaveDialog* SaveDialog = nullptr;
+    // The transparent PNG export's own dialog, remembering its own name.
+    vemui::TSaveDialog* PngSaveDialog = nullptr;
     QAction* N2 = nullptr;
+    // "透過PNGで保存(&P)...": the finished picture as a PNG, the background colour transparent.
+    QAction* N5 = nullptr;
     QMenu* N3 = nullptr;
     QAction* N4 = nullptr;
     QPushButton* Button1 = nullptr;
@@ -113,6 +117,7 @@ public:
     void ToolButton12Click();
     void ToolButton2Click();
     void N2Click();
+    void N5Click();
     void N4Click();
     void Button1Click();
     void Button2Click();

@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "AboutBox.h"
+#include "export/PngExport.h"
 #include "FileDialogCommon.h"
 #include "ImageWindow.h"
 #include "MainForm.h"
@@ -36,6 +37,12 @@ void TMainForm::HelpAbout1Execute() {
 void TMainForm::saveSlot(vem::TImageSlot& slot) {
     if (!SaveDialog->Execute()) return;
     Workspace.SaveSlot(slot, vemui::LocalFileName(SaveDialog->FileName()));
+}
+
+// The progress shows in the caption, as a conversion's does.
+void TMainForm::N5Click() {
+    if (!PngSaveDialog->Execute()) return;
+    vem::ExportFinishedPng(Workspace, vemui::LocalFileName(PngSaveDialog->FileName()));
 }
 
 void TMainForm::ToolButton12Click() { saveSlot(Workspace.Finished); }

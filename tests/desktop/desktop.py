@@ -59,6 +59,44 @@ def write_solid_bmp(path, width, height, rgb):
         f.write(bmp24(width, height, lambda x, y: rgb))
 
 
+def read_png_rgba(path):
+    """(width, height, pixels) of an 8-bit RGBA PNG without interlacing,
+    PIXELS[y][x] = (r, g, b, a) from the top; None for any other file. The
+    five row filters are undone here, so no image library is needed."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        return None
+    at, header, idat = 8, None, b""
+    while at + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    if header is None or header[2:] != (8, 6, 0, 0, 0):
+        return None
+    width, height = header[:2]
+    raw, stride, rows, previous = zlib.decompress(idat), 4 * width, [], bytearray(4 * width)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 4] if i >= 4 else 0
+            b, c = previous[i], previous[i - 4] if i >= 4 else 0
+            if kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                predictor = a if pa <= pb and pa <= pc else b if pb <= pc else c
+            else:
+                predictor = (0, a, b, (a + b) // 2)[kind]
+            line[i] = (line[i] + predictor) & 0xFF
+        rows.append([tuple(line[4 * x:4 * x + 4]) for x in range(width)])
+        previous = line
+    return width, height, rows
+
+
 class Screenshot:
     """Pixels of the screen or of one window as rows of RGB bytes, read from
     xwd's ZPixmap output (24 or 32 bits a pixel)."""

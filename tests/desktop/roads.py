@@ -17,7 +17,7 @@ import sys
 import time
 import traceback
 
-from desktop import Desktop, RoadFailure, Window, bmp24, check, poll, write_solid_bmp
+from desktop import Desktop, RoadFailure, Window, bmp24, check, poll, read_png_rgba, write_solid_bmp
 
 OPTIONS = None
 
@@ -286,6 +286,43 @@ def road_whole(d):
     save_by_typing(d, main, SAVE_BUTTON, saved2)
     check(filecmp.cmp(saved2, expected2, shallow=False),
           "two right clicks with 結果を原画に即反映 saved other bytes than vem-cli erase --apply")
+    d.program_alive()
+
+
+def road_png_export(d):
+    """ファイル → 透過PNGで保存 by its accelerators (Alt+F, P), a name typed
+    without an extension, Enter: NAME.png holds the finished picture with
+    the background colour (black at start) transparent."""
+    width, height = 40, 30
+
+    def pixel(x, y):
+        return ORIGINAL_RGB if x < width // 2 else (0, 0, 0)
+
+    picture = os.path.join(d.work, "cut.bmp")
+    with open(picture, "wb") as f:
+        f.write(bmp24(width, height, pixel))
+    d.launch_vem()
+    main = MainWindow(d)
+    open_by_typing(d, main, picture)
+    poll(lambda: len(picture_corners(d, ORIGINAL_RGB)) == 2, "the picture in the original and finished windows")
+    known = visible_ids(d)
+    d.key("alt+f")
+    d.key("p")
+    dialog = new_window(d, known, "the PNG export dialog")
+    name = os.path.join(d.work, "cutout")
+    d.key("ctrl+a")
+    d.type(name)
+    d.key("Return")
+    d.wait_gone(dialog, "the PNG export dialog to close")
+    poll(lambda: os.path.exists(name + ".png") or d.error_box(), "the exported file " + name + ".png")
+    d.no_error_box("the PNG export")
+    check(not os.path.exists(name), "the typed name was used without .png")
+    png = read_png_rgba(name + ".png")
+    check(png is not None, "%s.png is no 8-bit RGBA PNG" % name)
+    expected = [[pixel(x, y) + ((0,) if pixel(x, y) == (0, 0, 0) else (255,)) for x in range(width)]
+                for y in range(height)]
+    check(png == (width, height, expected), "%s.png does not hold the picture with black transparent" % name)
+    poll(lambda: d.main.title() == TITLE, "the caption to go back to the title")
     d.program_alive()
 
 
@@ -736,6 +773,7 @@ ROADS = {
     "random_input": road_random_input,
     "type_name_and_enter": road_type_name_and_enter,
     "whole_road": road_whole,
+    "png_export": road_png_export,
     "placement_and_window_commands": road_placement_and_window_commands,
     "drops": road_drops,
     "dialog_hints": road_dialog_hints,

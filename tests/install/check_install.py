@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Installs a build into a temporary DESTDIR with `cmake --install` and checks
 what lands there: the exact file list, the programs, the desktop entry (also
-through desktop-file-validate), the icons and the manual page.
+through desktop-file-validate), the icons, the manual page and the licence.
+The Debian package holds exactly these files.
 
     check_install.py --build-dir BUILD [--with-ui] [--cmake CMAKE]
 """
@@ -19,11 +20,12 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 
 ICON_SIZES = (16, 32, 48, 64, 128, 256)
+LICENSE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "LICENSE")
 OPTIONS = None  # set by main()
 
 
 def expected_files(with_ui):
-    files = {"usr/bin/vem-cli", "usr/share/man/man1/vem-cli.1"}
+    files = {"usr/bin/vem-cli", "usr/share/man/man1/vem-cli.1", "usr/share/doc/vem/copyright"}
     if with_ui:
         files |= {"usr/bin/vem", "usr/share/applications/vem.desktop", "usr/share/man/man1/vem.1",
                   "usr/share/icons/hicolor/scalable/apps/vem.svg"}
@@ -130,6 +132,21 @@ class InstalledTree(InstallFixture):
                 entry = r"^\.B[IR]? %s( |$)" % re.escape(option)
                 self.assertTrue(re.search(entry, options_section, re.M),
                                 "%s, listed by vem-cli %s --help, is not documented" % (option, command))
+
+    def test_copyright_file_carries_the_licence(self):
+        """Debian's machine-readable format: one paragraph for every file,
+        the MIT (Expat) licence's text as LICENSE has it."""
+        with open(self.path("usr/share/doc/vem/copyright"), encoding="utf-8") as f:
+            header, files = f.read().split("\n\n", 1)
+        self.assertEqual(header.splitlines()[0],
+                         "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/")
+        fields = files.split("\n License text follows\n")[0].splitlines()
+        self.assertEqual(fields[:3], ["Files: *", "Copyright: 2026 The VEM developers", "License: Expat"])
+        body = "\n".join("" if line == " ." else line[1:] for line in fields[3:])
+        with open(LICENSE, encoding="utf-8") as f:
+            licence = f.read()
+        self.assertTrue(licence.startswith("MIT License\n\nCopyright (c) 2026 The VEM developers\n"))
+        self.assertEqual(body.strip(), licence[licence.index("Permission is hereby granted"):].strip())
 
     def test_manual_page_names_the_version_of_the_build(self):
         version = build_version()

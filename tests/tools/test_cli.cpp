@@ -14,6 +14,7 @@
 
 #include "core/workspace/Picture.h"
 #include "support/BmpBuilder.h"
+#include "support/PngFile.h"
 
 namespace fs = std::filesystem;
 
@@ -159,6 +160,8 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
         "convert --mode 4 --original a.bmp --out o.bmp --approx abc",
         "erase --original a.bmp --out o.bmp",
         "erase --original a.bmp --at 0,0 --out o.bmp --from elsewhere",
+        "convert --mode 0 --original a.bmp --editing a.bmp",
+        "erase --original a.bmp --at 0,0 --mask-out o.bmp",
     };
     for (const char* args : usages) {
         const Result r = run(args);
@@ -237,6 +240,33 @@ TEST_F(Cli, EraseGesturesRunInOrderAndApplyCarriesThemOn) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(colours(path("f.bmp")), (Pixels{{R, R, B, W, W}}));
     EXPECT_EQ(colours(path("m.bmp")), (Pixels{{W, W, W, G, G}}));
+}
+
+// Alpha of each pixel of a PNG file, rows top first.
+std::vector<std::vector<int>> alphas(const std::string& file) {
+    const vem::test::PngPicture png = vem::test::ReadPng(file);
+    std::vector<std::vector<int>> rows(png.Height, std::vector<int>(png.Width));
+    for (int y = 0; y < png.Height; ++y)
+        for (int x = 0; x < png.Width; ++x) rows[y][x] = png.Alpha(x, y);
+    return rows;
+}
+
+TEST_F(Cli, PngOutAloneOrBesideOut) {
+    write("o.bmp", bmp24({{R, G}, {B, W}}));
+    Result r = run("convert --mode 3 --original o.bmp --editing o.bmp --target '#FF0000' --back '#FFFFFF' --png-out f.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::exists(path("f.bmp")));
+    const vem::test::PngPicture png = vem::test::ReadPng(path("f.png"));
+    ASSERT_TRUE(png.Rgba8);
+    EXPECT_EQ(png.Rgb(0, 0), W) << "the erased pixel keeps the background colour";
+    // The white pixel that was white before is the background colour too.
+    EXPECT_EQ(alphas(path("f.png")), (std::vector<std::vector<int>>{{0, 255}, {255, 0}}));
+
+    r = run("erase --original o.bmp --at 1,0 --back 0,0,255 --out f.bmp --png-out g.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(colours(path("f.bmp")), (Pixels{{R, B}, {B, W}}));
+    EXPECT_EQ(alphas(path("g.png")), (std::vector<std::vector<int>>{{255, 0}, {0, 255}}));
+    EXPECT_NE(run("convert --help").out.find("--png-out"), std::string::npos);
 }
 
 TEST_F(Cli, EraseOffThePictureChangesNothing) {

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QLineEdit>
@@ -214,6 +215,46 @@ private slots:
         QVERIFY(popup);
         QVERIFY(!popup->isVisible());
         QVERIFY(!QApplication::activePopupWidget());
+    }
+
+    // The transparent export: a dialog and a name of its own, ".png" added to
+    // a name typed without an extension, the progress in the caption, the
+    // picture read back by Qt with black (the start background) transparent.
+    void pngExport() {
+        OpenThroughDialog(0, good());
+        QStringList proposed, filters;
+        WhenModal([&](QWidget* w) {
+            auto* d = qobject_cast<QFileDialog*>(w);
+            QVERIFY2(d, "no file dialog is open");
+            proposed = d->selectedFiles();
+            filters = d->nameFilters();
+            d->reject();
+        });
+        MainForm->N5->trigger();
+        QCOMPARE(QFileInfo(proposed.value(0)).fileName(), QString("hoho.png"));
+        QCOMPARE(filters, QStringList{"PNG画像 (*.png)"});
+
+        QStringList titles;
+        connect(MainForm, &QWidget::windowTitleChanged, [&titles](const QString& t) { titles << t; });
+        ChooseFile(path("cutout"));
+        MainForm->N5->trigger();
+        const QString title = QString::fromStdString(MainForm->Workspace.TitleText);
+        QCOMPARE(titles.value(titles.size() - 2), title + "100%");
+        QCOMPARE(MainForm->windowTitle(), title);
+        QVERIFY(!QFile::exists(path("cutout")));
+        const QImage png(path("cutout.png"));
+        QCOMPARE(png.size(), QSize(4, 3));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x)
+                QCOMPARE(png.pixel(x, y), (x == 0 ? 0x00000000u : 0xFF000000u) | 0x102030u * x);
+        QCOMPARE(QFileInfo(proposedBy(MainForm->ToolButton12).value(0)).fileName(), QString("hoho.bmp"));
+
+        const QString missing = path("missing/out.png");
+        ErrorBoxes boxes;
+        ChooseFile(missing);
+        MainForm->N5->trigger();
+        QCOMPARE(boxes.Texts, QStringList{"ファイル \"" + missing + "\". No such file or directory を作成できません."});
+        QCOMPARE(MainForm->windowTitle(), title);
     }
 
     void openProposesLastAcceptedName() {

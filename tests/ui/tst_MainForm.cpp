@@ -218,7 +218,7 @@ private slots:
         for (QAction* a : MainForm->MainMenu1->actions()) bar << a->text();
         QCOMPARE(bar, QStringList({"ファイル(&F)", "編集", "表示(&V)", "ウィンドウ(&W)"}));
         QCOMPARE(texts(MainForm->View1), QStringList({"拡大(&I)", "縮小(&O)", "等倍表示(&A)", "全体を表示(&F)"}));
-        QCOMPARE(texts(MainForm->File1), QStringList({"保存", "-", "終了(&X)"}));
+        QCOMPARE(texts(MainForm->File1), QStringList({"保存", "透過PNGで保存(&P)...", "-", "終了(&X)"}));
         QCOMPARE(texts(MainForm->N3), QStringList({"変換"}));
         QCOMPARE(texts(MainForm->Window1).mid(0, 5),
                  QStringList({"重ねて表示(&C)", "上下に並べて表示(&H)", "左右に並べて表示(&V)", "すべてを最小化(&M)",

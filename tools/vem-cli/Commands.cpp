@@ -11,6 +11,7 @@
 #include "core/pixels/Bitmap.h"
 #include "core/workspace/Picture.h"
 #include "core/workspace/Workspace.h"
+#include "export/PngExport.h"
 
 namespace vemcli {
 
@@ -44,7 +45,10 @@ class Progress {
 public:
     explicit Progress(vem::TWorkspace& ws) {
         if (!isatty(STDERR_FILENO)) return;
-        ws.OnCaption = [this](const std::string& text) {
+        ws.OnCaption = [this, &ws](const std::string& text) {
+            // The caption going back to the title ends an export: the last
+            // percentage stays on the line.
+            if (text == ws.TitleText) return;
             std::cerr << '\r' << text << std::flush;
             shown_ = true;
         };
@@ -64,9 +68,11 @@ void loadPictures(vem::TWorkspace& ws, const std::string& original, const std::s
     if (!editing.empty()) ws.LoadByTarget(2, editing);
 }
 
-void savePictures(vem::TWorkspace& ws, const std::string& out, const std::string& maskOut) {
-    ws.SaveSlot(ws.Finished, out);
+void savePictures(vem::TWorkspace& ws, const std::optional<std::string>& out,
+                  const std::optional<std::string>& pngOut, const std::string& maskOut) {
+    if (out) ws.SaveSlot(ws.Finished, *out);
     if (!maskOut.empty()) ws.SaveSlot(ws.Editing, maskOut);
+    if (pngOut) vem::ExportFinishedPng(ws, *pngOut);
 }
 
 } // namespace
@@ -112,7 +118,7 @@ int RunConvert(const ConvertOptions& o) {
             rejected = true;
             return;
         }
-        savePictures(ws, o.Out, o.MaskOut);
+        savePictures(ws, o.Out, o.PngOut, o.MaskOut);
     });
     return rejected ? 1 : status;
 }
@@ -132,7 +138,7 @@ int RunErase(const EraseOptions& o) {
             if (!ws.EraseGesture(ws.Slot(o.From), at.X, at.Y, o.Apply))
                 std::cerr << "--at " << at.X << ',' << at.Y << ": no pixel there, nothing erased\n";
         }
-        savePictures(ws, o.Out, o.MaskOut);
+        savePictures(ws, o.Out, o.PngOut, o.MaskOut);
     });
 }
 

@@ -21,7 +21,9 @@ struct ConvertOptions {
     std::string Editing;
     std::optional<vem::TColor> Target, Back;
     std::optional<std::int32_t> PointX, PointY, Approx, Limit;
-    std::string Out;
+    // The finished picture's files, each written when given.
+    std::optional<std::string> Out;    // BMP
+    std::optional<std::string> PngOut; // transparent PNG
     std::string MaskOut;
 };
 int RunConvert(const ConvertOptions& options);
@@ -38,7 +40,7 @@ struct EraseOptions {
     std::optional<std::int32_t> Approx, Limit;
     std::optional<vem::TColor> Back;
     bool Apply = false;
-    std::string Out;
+    std::optional<std::string> Out, PngOut;
     std::string MaskOut;
 };
 int RunErase(const EraseOptions& options);

@@ -60,6 +60,9 @@ struct Texts {
     CLI::Option* pointOption = nullptr;
     CLI::Option* approxOption = nullptr;
     CLI::Option* limitOption = nullptr;
+    std::string out, pngOut;
+    CLI::Option* outOption = nullptr;
+    CLI::Option* pngOutOption = nullptr;
 };
 
 template <class T> std::optional<T> given(const CLI::Option* option, const T& value) {
@@ -108,6 +111,21 @@ void addLevels(CLI::App* command, Texts& texts) {
         command->add_option("--limit", texts.limit, "Limit level (default 0)")->check(kInteger)->type_name("INT");
 }
 
+// The finished picture's files: BMP, transparent PNG, or both; at least one.
+void addOutputs(CLI::App* command, Texts& texts) {
+    auto* bmp = command->add_option("--out", texts.out, "File for the finished picture (BMP)")->type_name("FILE");
+    auto* png = command
+                    ->add_option("--png-out", texts.pngOut,
+                                 "File for the finished picture as an 8-bit RGBA PNG, the background colour "
+                                 "(--back) transparent")
+                    ->type_name("FILE");
+    texts.outOption = bmp;
+    texts.pngOutOption = png;
+    command->final_callback([bmp, png] {
+        if (bmp->count() == 0 && png->count() == 0) throw CLI::RequiredError("At least one of --out and --png-out");
+    });
+}
+
 void addInfoAndCopy(CommandLine& cl) {
     cl.info = cl.app.add_subcommand("info", "Print each file's size and pixel depth (or kind): FILE: W×H DEPTH");
     cl.info->add_option("FILE", cl.infoFiles, "Picture files (.bmp, .ico, .emf, .wmf)")->type_name("FILE")->required();
@@ -139,7 +157,7 @@ void addConvert(CommandLine& cl) {
                         ->check(kPoint)
                         ->type_name("X,Y");
     addLevels(convert, ct);
-    convert->add_option("--out", conv.Out, "File for the finished picture")->type_name("FILE")->required();
+    addOutputs(convert, ct);
     convert->add_option("--mask-out", conv.MaskOut, "File for the editing picture (the mask after mode 4)")
         ->type_name("FILE");
 }
@@ -160,7 +178,7 @@ void addErase(CommandLine& cl) {
     addLevels(eraseCmd, et);
     addBack(eraseCmd, et);
     eraseCmd->add_flag("--apply", erase.Apply, "Carry each result into the original and editing pictures");
-    eraseCmd->add_option("--out", erase.Out, "File for the finished picture")->type_name("FILE")->required();
+    addOutputs(eraseCmd, et);
     eraseCmd->add_option("--mask-out", erase.MaskOut, "File for the editing picture")->type_name("FILE");
 }
 
@@ -169,6 +187,8 @@ void describe(CommandLine& cl) {
     cl.app.footer(
         "COLOR is #RRGGBB (hexadecimal) or R,G,B (decimal 0-255).\n"
         "Integers (--approx, --limit, --point) follow the settings dialog: decimal, or $, x, 0x hexadecimal.\n"
+        "convert and erase write the finished picture to --out (BMP), --png-out (PNG) or both:\n"
+        "at least one of them is required.\n"
         "Exit status: 0 success, 1 a picture could not be read, converted or written\n"
         "(the error box text goes to stderr), 2 a usage error.");
     addInfoAndCopy(cl);
@@ -198,6 +218,8 @@ int runConvert(vemcli::ConvertOptions& conv, const Texts& ct) {
     }
     conv.Approx = givenInteger(ct.approxOption, ct.approx);
     conv.Limit = givenInteger(ct.limitOption, ct.limit);
+    conv.Out = given(ct.outOption, ct.out);
+    conv.PngOut = given(ct.pngOutOption, ct.pngOut);
     return vemcli::RunConvert(conv);
 }
 
@@ -208,6 +230,8 @@ int runErase(vemcli::EraseOptions& erase, const Texts& et) {
     erase.Approx = givenInteger(et.approxOption, et.approx);
     erase.Limit = givenInteger(et.limitOption, et.limit);
     erase.Back = given(et.backOption, color(et.back));
+    erase.Out = given(et.outOption, et.out);
+    erase.PngOut = given(et.pngOutOption, et.pngOut);
     return vemcli::RunErase(erase);
 }
 
