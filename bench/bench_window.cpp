@@ -10,7 +10,11 @@
 //   TWorkspace::EraseGesture on a workspace without windows;
 // - scroll: the main window's client area scrolled by one screen and repainted;
 // - memory: the peak resident size of a child process that opens a picture
-//   and right-clicks it once, beside `vem-cli erase` on the same file.
+//   and right-clicks it once (at 100 % and in the fitted view), beside
+//   `vem-cli erase` on the same file;
+// - zoom: "全体を表示" with its first repaint beside one TPicture::LoadFile,
+//   later repaints of the fitted view, one Ctrl+wheel step from every zoom
+//   step, and a right click in the fitted view beside the engine's gesture.
 // Pictures: the engine benchmark's blobs (one flat blob with +-2 noise over
 // about half the picture), 近似LV 6, 限界LV 12, at 16 and 64 megapixels.
 #include <benchmark/benchmark.h>
@@ -26,11 +30,14 @@
 #include <string>
 #include <vector>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QMdiArea>
 #include <QPaintEvent>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include "BenchPictures.h"
 #include "core/workspace/Picture.h"
@@ -91,11 +98,14 @@ double median(std::vector<double> v) {
 // (the repaint happens on it too). Taking the two side by side in every
 // iteration lets both meet the same state of a shared machine; the ratio is
 // the median of the iterations' ratios. A null ENGINE times the command alone.
+// SETUP, when given, runs untimed before each iteration.
 template <class Command>
-void paired(benchmark::State& state, const std::function<void()>& engine, Command&& command) {
+void paired(benchmark::State& state, const std::function<void()>& engine, Command&& command,
+            const std::function<void()>& setup = {}) {
     PaintCounter painted;
     std::vector<double> engineRuns, commandRuns, repaintRuns, totals, ratios;
     for (auto _ : state) {
+        if (setup) setup();
         const double t0 = threadSeconds();
         if (engine) engine();
         const double t1 = threadSeconds();
@@ -182,6 +192,72 @@ void BM_ScrollOneScreen(benchmark::State& state) {
     });
 }
 
+// --- Zoom ------------------------------------------------------------------------
+
+// Both pictures loaded afresh at 100 % (so no reduced copies exist yet), the
+// editing picture a copy of the original: the state a user fits from.
+void freshPictures(int mp) {
+    MainForm->SetZoom(vemui::TZoom());
+    MainForm->CascadeWindows();
+    MainForm->LoadByTarget(1, QString::fromStdString(pictureFile(mp)));
+    MainForm->Button2->click();
+    settle();
+}
+
+// "全体を表示" with the first repaint of the three windows, beside one
+// TPicture::LoadFile of the same picture.
+void BM_FitCommand(benchmark::State& state) {
+    const int mp = static_cast<int>(state.range(0));
+    TPicture reference;
+    paired(
+        state, [&] { reference.LoadFile(pictureFile(mp)); }, [] { MainForm->ViewFitAll1->trigger(); },
+        [&] { freshPictures(mp); });
+}
+
+// Any later repaint of the three windows at the fitted zoom.
+void BM_FittedRepaint(benchmark::State& state) {
+    freshPictures(static_cast<int>(state.range(0)));
+    MainForm->ViewFitAll1->trigger();
+    settle();
+    paired(state, nullptr, [] {
+        for (TMDIChild* c : MainForm->ImageWindows()) c->Image1()->update();
+    });
+}
+
+// One notch of Ctrl with the wheel over the original's picture, with its
+// repaint, from each step (range(1)) up and back down.
+void BM_ZoomStep(benchmark::State& state) {
+    freshPictures(static_cast<int>(state.range(0)));
+    const vemui::TZoom from = vemui::TZoom::Steps()[static_cast<int>(state.range(1))];
+    MainForm->SetZoom(from);
+    settle();
+    int notch = from.Up() == from ? -120 : 120;
+    paired(state, nullptr, [&] {
+        QWidget* view = MDIChild1->Image1();
+        const QPointF pos(std::min(view->width(), 400) / 2.0, std::min(view->height(), 400) / 2.0);
+        QWheelEvent wheel(pos, view->mapToGlobal(pos), QPoint(), QPoint(0, notch), Qt::NoButton, Qt::ControlModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &wheel);
+        notch = -notch;
+    });
+}
+
+// A right click at the fitted zoom, beside TWorkspace::EraseGesture.
+void BM_FittedRightClick(benchmark::State& state) {
+    const int mp = static_cast<int>(state.range(0));
+    const int side = sideOf(mp);
+    TWorkspace engine;
+    engine.Settings.ApproxLV = Approx;
+    engine.Settings.LimitLV = Limit;
+    engine.LoadByTarget(1, pictureFile(mp));
+    freshPictures(mp);
+    MainForm->ViewFitAll1->trigger();
+    settle();
+    paired(
+        state, [&] { engine.EraseGesture(engine.Original, side / 4, side / 2, false); },
+        [&] { MDIChild1->Image1MouseDown(Qt::RightButton, side / 4, side / 2); });
+}
+
 // --- Memory ----------------------------------------------------------------------
 
 // Runs ARGS to its end and returns its peak resident size in MB (0 on failure).
@@ -200,13 +276,15 @@ double peakMegabytes(const std::vector<std::string>& args) {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-// The child's road: start the program's forms, open the picture, right-click
-// it once, and let every window repaint.
-int memoryChild(int argc, char** argv, int mp) {
+// The child's road: start the program's forms, open the picture, with FIT
+// fit the view, right-click the picture once, and let every window repaint.
+int memoryChild(int argc, char** argv, int mp, bool fit) {
     vemui::TApplication app(argc, argv);
     CreateApplicationForms();
     prepareWindows();
     MainForm->LoadByTarget(1, QString::fromStdString(pictureFile(mp)));
+    settle();
+    if (fit) MainForm->ViewFitAll1->trigger();
     settle();
     MDIChild1->Image1MouseDown(Qt::RightButton, sideOf(mp) / 4, sideOf(mp) / 2);
     settle();
@@ -220,7 +298,8 @@ void BM_PeakMemory(benchmark::State& state) {
     const std::string file = pictureFile(mp);
     double program = 0, cli = 0;
     for (auto _ : state) {
-        program = peakMegabytes({"/proc/self/exe", "--memory-child", std::to_string(mp), gFolder.string()});
+        program = peakMegabytes({"/proc/self/exe", state.range(1) ? "--memory-child-fitted" : "--memory-child",
+                                 std::to_string(mp), gFolder.string()});
         cli = peakMegabytes({VEM_CLI_PATH, "erase", "--original", file, "--at",
                              std::to_string(side / 4) + "," + std::to_string(side / 2), "--approx", std::to_string(Approx),
                              "--limit", std::to_string(Limit), "--out", (gFolder / "erased.bmp").string()});
@@ -235,16 +314,25 @@ void sizes(benchmark::internal::Benchmark* b) { b->Arg(16)->Arg(64)->UseManualTi
 BENCHMARK(BM_OpenCommand)->Apply(sizes);
 BENCHMARK(BM_RightClick)->Apply(sizes);
 BENCHMARK(BM_ScrollOneScreen)->Arg(16)->Arg(64)->UseManualTime()->Iterations(4 * Runs)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PeakMemory)->Arg(64)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeakMemory)->ArgNames({"mp", "fitted"})->Args({64, 0})->Args({64, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FitCommand)->Apply(sizes);
+BENCHMARK(BM_FittedRepaint)->Arg(64)->UseManualTime()->Iterations(4 * Runs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomStep)
+    ->ArgNames({"mp", "step"})
+    ->ArgsProduct({{64}, benchmark::CreateDenseRange(0, 18, 1)})
+    ->UseManualTime()
+    ->Iterations(2 * Runs)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FittedRightClick)->Arg(64)->UseManualTime()->Iterations(Runs)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (argc == 4 && std::string(argv[1]) == "--memory-child") {
+    if (argc == 4 && std::string(argv[1]).starts_with("--memory-child")) {
         gFolder = argv[3];
         int childArgc = 1;
-        return memoryChild(childArgc, argv, std::stoi(argv[2]));
+        return memoryChild(childArgc, argv, std::stoi(argv[2]), std::string(argv[1]) == "--memory-child-fitted");
     }
     vemui::TApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

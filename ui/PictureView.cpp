@@ -211,8 +211,16 @@ void drawAveraged(QPainter& painter, const RowOf& rowOf, qint64 width, qint64 he
             const qint64 across = std::max<qint64>(starts[i + 1] - starts[i], 1);
             const auto count = static_cast<std::uint64_t>(across * (rows[1] - rows[0]));
             const std::uint64_t* sum = sums.get() + 3 * i;
-            dst[i] = qRgb(static_cast<int>((sum[0] + count / 2) / count), static_cast<int>((sum[1] + count / 2) / count),
-                          static_cast<int>((sum[2] + count / 2) / count));
+            // A box of fewer than 2^24 pixels sums within 32 bits, whose
+            // division is several times quicker.
+            if (count < (std::uint64_t(1) << 24)) {
+                const auto n = static_cast<std::uint32_t>(count);
+                const auto mean = [&](int c) { return static_cast<int>((static_cast<std::uint32_t>(sum[c]) + n / 2) / n); };
+                dst[i] = qRgb(mean(0), mean(1), mean(2));
+            } else {
+                const auto mean = [&](int c) { return static_cast<int>((sum[c] + count / 2) / count); };
+                dst[i] = qRgb(mean(0), mean(1), mean(2));
+            }
         }
     });
 }

@@ -51,93 +51,96 @@ private:
     bool plain24_, plain32_;
 };
 
-// Averages SOURCE (WIDTH x HEIGHT, rows given by ROWOF as blue-green-red
-// bytes) into LEVEL, 2^SHIFT source pixels a side per level pixel.
-template <class RowOf>
-void average(const RowOf& rowOf, std::int32_t width, std::int32_t height, int shift, TReducedLevel& level,
-             std::uint64_t* sums) {
-    const std::int64_t w = level.Width, h = level.Height;
-    for (std::int64_t j = 0; j < h; ++j) {
-        std::fill_n(sums, 3 * w, 0);
-        const std::int64_t top = boxStart(j, shift, h, height), bottom = boxStart(j + 1, shift, h, height);
-        for (std::int64_t y = top; y < bottom; ++y) {
-            const std::uint8_t* row = rowOf(static_cast<int>(y));
-            for (std::int64_t i = 0; i < w; ++i) {
-                std::uint64_t* sum = sums + 3 * i;
-                const std::int64_t end = boxStart(i + 1, shift, w, width);
-                for (std::int64_t x = boxStart(i, shift, w, width); x < end; ++x) {
-                    sum[0] += row[3 * x];
-                    sum[1] += row[3 * x + 1];
-                    sum[2] += row[3 * x + 2];
-                }
-            }
-        }
-        std::uint8_t* out = level.Row(static_cast<int>(j));
-        for (std::int64_t i = 0; i < w; ++i) {
-            const auto count = static_cast<std::uint64_t>(
-                (boxStart(i + 1, shift, w, width) - boxStart(i, shift, w, width)) * (bottom - top));
-            for (int c = 0; c < 3; ++c) out[3 * i + c] = static_cast<std::uint8_t>((sums[3 * i + c] + count / 2) / count);
-        }
-    }
-}
-
 } // namespace
 
-TReducedCopies::TReducedCopies(const TBitmapImage& store) {
+TReducedCopies::TReducedCopies(const TBitmapImage& store) : store_(store) {
     const std::int32_t width = store.Width, height = store.Height();
     if (!store.HasPixels() || width <= 0 || height <= 0 || store.BitCount == 0) return;
     if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) < MinPixels) return;
-    // The deepest levels first: each level is added while all of them
+    // The deepest levels first: a level may be had while all of them
     // together stay under a third of the store's block.
     const std::uint64_t budget = store.Pixels.size() / 3;
     int last = 1;
-    while (last < static_cast<int>(levels_.size()) && (halved(width, last) > 1 || halved(height, last) > 1)) ++last;
+    while (last + 1 < static_cast<int>(levels_.size()) && (halved(width, last) > 1 || halved(height, last) > 1)) ++last;
     std::uint64_t total = 0;
-    int first = last + 1;
     for (int shift = last; shift >= 1; --shift) {
         const std::uint64_t bytes = 3 * static_cast<std::uint64_t>(halved(width, shift)) * halved(height, shift);
         if (total + bytes >= budget) break;
         total += bytes;
-        first = shift;
-    }
-    if (first > last) return;
-
-    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[3 * static_cast<std::size_t>(width)]);
-    std::unique_ptr<TColor[]> colors(new (std::nothrow) TColor[static_cast<std::size_t>(width)]);
-    std::unique_ptr<std::uint64_t[]> sums(new (std::nothrow) std::uint64_t[3 * static_cast<std::size_t>(width)]);
-    if (!buffer || !colors || !sums) return;
-    const BgrRows rows(store, buffer.get(), colors.get());
-    for (int shift = first; shift <= last; ++shift) {
-        TReducedLevel& level = levels_[static_cast<std::size_t>(count_)];
-        level.Shift = shift;
-        level.Width = halved(width, shift);
-        level.Height = halved(height, shift);
-        level.Bgr.reset(new (std::nothrow) std::uint8_t[3 * static_cast<std::size_t>(level.Width) * level.Height]);
-        if (!level.Bgr) return;
-        if (count_ == 0) {
-            average([&](int y) { return rows.Row(y); }, width, height, shift, level, sums.get());
-        } else {
-            // Each further level halves the one before it.
-            const TReducedLevel& above = levels_[static_cast<std::size_t>(count_ - 1)];
-            average([&](int y) { return above.Row(y); }, above.Width, above.Height, 1, level, sums.get());
-        }
-        ++count_;
+        first_ = shift;
+        last_ = last;
     }
 }
 
 const TReducedLevel* TReducedCopies::Level(int shift) const {
-    const TReducedLevel* found = nullptr;
-    for (int i = 0; i < count_ && levels_[static_cast<std::size_t>(i)].Shift <= shift; ++i)
-        found = &levels_[static_cast<std::size_t>(i)];
-    return found;
+    shift = std::min(shift, last_);
+    if (shift < first_ || first_ == 0) return nullptr;
+    TReducedLevel& level = levels_[static_cast<std::size_t>(shift)];
+    if (!level.Bgr) make(level, shift);
+    return level.Bgr ? &level : nullptr;
+}
+
+// Each level pixel is the rounded mean of the 2^SHIFT x 2^SHIFT store pixels
+// beneath it (more in the last column and row). The rows of a level row are
+// first added byte by byte (contiguous, so the compiler makes vector code of
+// it), then each pixel's columns are joined.
+void TReducedCopies::make(TReducedLevel& level, int shift) const {
+    const std::int32_t width = store_.Width, height = store_.Height();
+    const std::int64_t w = halved(width, shift), h = halved(height, shift);
+    const std::size_t rowBytes = 3 * static_cast<std::size_t>(width);
+    std::unique_ptr<std::uint8_t[]> bgr(new (std::nothrow) std::uint8_t[3 * static_cast<std::size_t>(w * h)]);
+    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[rowBytes]);
+    std::unique_ptr<TColor[]> colors(new (std::nothrow) TColor[static_cast<std::size_t>(width)]);
+    std::unique_ptr<std::uint32_t[]> columns(new (std::nothrow) std::uint32_t[rowBytes]);
+    // Up to 257 rows (the last level row may take 2^SHIFT + 1 .. 2^(SHIFT+1) - 1)
+    // of bytes add up within 16 bits while 2^SHIFT is at most 128; 16-bit
+    // sums go twice as fast.
+    std::unique_ptr<std::uint16_t[]> narrow(shift <= 7 ? new (std::nothrow) std::uint16_t[rowBytes] : nullptr);
+    if (!bgr || !buffer || !colors || !columns || (shift <= 7 && !narrow)) return;
+    const BgrRows rows(store_, buffer.get(), colors.get());
+    for (std::int64_t j = 0; j < h; ++j) {
+        const std::int64_t top = boxStart(j, shift, h, height), bottom = boxStart(j + 1, shift, h, height);
+        if (narrow && bottom - top <= 257) {
+            std::fill_n(narrow.get(), rowBytes, std::uint16_t(0));
+            for (std::int64_t y = top; y < bottom; ++y) {
+                const std::uint8_t* row = rows.Row(static_cast<int>(y));
+                std::uint16_t* sum = narrow.get();
+                for (std::size_t k = 0; k < rowBytes; ++k) sum[k] = static_cast<std::uint16_t>(sum[k] + row[k]);
+            }
+            std::copy_n(narrow.get(), rowBytes, columns.get());
+        } else {
+            std::fill_n(columns.get(), rowBytes, 0u);
+            for (std::int64_t y = top; y < bottom; ++y) {
+                const std::uint8_t* row = rows.Row(static_cast<int>(y));
+                std::uint32_t* sum = columns.get();
+                for (std::size_t k = 0; k < rowBytes; ++k) sum[k] += row[k];
+            }
+        }
+        std::uint8_t* out = bgr.get() + 3 * static_cast<std::size_t>(j * w);
+        for (std::int64_t i = 0; i < w; ++i) {
+            const std::int64_t left = boxStart(i, shift, w, width), right = boxStart(i + 1, shift, w, width);
+            std::uint64_t b = 0, g = 0, r = 0;
+            for (const std::uint32_t* p = columns.get() + 3 * left; p < columns.get() + 3 * right; p += 3) {
+                b += p[0];
+                g += p[1];
+                r += p[2];
+            }
+            const auto count = static_cast<std::uint64_t>((right - left) * (bottom - top));
+            out[3 * i] = static_cast<std::uint8_t>((b + count / 2) / count);
+            out[3 * i + 1] = static_cast<std::uint8_t>((g + count / 2) / count);
+            out[3 * i + 2] = static_cast<std::uint8_t>((r + count / 2) / count);
+        }
+    }
+    level.Shift = shift;
+    level.Width = static_cast<std::int32_t>(w);
+    level.Height = static_cast<std::int32_t>(h);
+    level.Bgr = std::move(bgr);
 }
 
 std::uint64_t TReducedCopies::Bytes() const {
     std::uint64_t total = 0;
-    for (int i = 0; i < count_; ++i) {
-        const TReducedLevel& level = levels_[static_cast<std::size_t>(i)];
-        total += 3 * static_cast<std::uint64_t>(level.Width) * static_cast<std::uint64_t>(level.Height);
-    }
+    for (const TReducedLevel& level : levels_)
+        if (level.Bgr) total += 3 * static_cast<std::uint64_t>(level.Width) * static_cast<std::uint64_t>(level.Height);
     return total;
 }
 

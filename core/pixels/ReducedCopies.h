@@ -31,20 +31,25 @@ public:
     // get no copies.
     static constexpr std::uint64_t MinPixels = std::uint64_t(1) << 20;
 
-    // The levels of STORE from the first one whose copies together take less
-    // than a third of the store's pixel block, down to a few pixels. None for
-    // a small store or one whose pixels cannot be read.
+    // The copies of STORE, which owns them and outlives them. The shifts they
+    // may have are those from the first whose levels together take less than
+    // a third of the store's pixel block, down to a few pixels; none for a
+    // small store or one whose pixels cannot be read.
     explicit TReducedCopies(const TBitmapImage& store);
 
-    // The level of the largest shift not above SHIFT; null when there is none.
+    // The level of the largest shift not above SHIFT, made from the store on
+    // first use (a view fitted to the screen needs one level, read once from
+    // the store); null when there is none or its memory cannot be had.
     const TReducedLevel* Level(int shift) const;
-    // Bytes held by all levels together.
+    // Bytes held by the levels made so far.
     std::uint64_t Bytes() const;
 
 private:
-    // Enough for halving any store down to one pixel.
-    std::array<TReducedLevel, 32> levels_;
-    int count_ = 0;
+    const TBitmapImage& store_;
+    int first_ = 0, last_ = -1;
+    // Indexed by shift; enough for halving any store down to one pixel.
+    mutable std::array<TReducedLevel, 32> levels_;
+    void make(TReducedLevel& level, int shift) const;
 };
 
 // The reduced copies of STORE, made on first use and kept with the store

@@ -382,6 +382,7 @@ TEST(ReducedCopiesTest, StayUnderAThirdAverageAndGoWithTheStore) {
         auto store = makeStore(w, h, bits);
         if (bits <= 8) store->ColorTable.assign(std::size_t(1) << bits, TRGBQuad{});
         const TReducedCopies copies(*store);
+        for (int shift = 1; shift <= 30; ++shift) copies.Level(shift);
         ASSERT_NE(copies.Level(30), nullptr) << w << "x" << h;
         EXPECT_LT(copies.Bytes() * 3, store->Pixels.size()) << w << "x" << h;
         EXPECT_EQ(copies.Level(1) != nullptr, bits == 24) << w << "x" << h;

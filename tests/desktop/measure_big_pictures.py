@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """What a person feels with a big picture, in a real X server: the program
 (a release build) opens a 24-bit picture twice with Ctrl+O and a typed name,
-then takes one right click with 右クリ近似色. For each step it prints the
+then takes one right click with 右クリ近似色, fits the view with Ctrl+0 (全体を
+表示) and right-clicks the fitted view. For each step it prints the
 program's own processor time (user + system, from /proc), the wall time
 until the program falls idle again, and its peak resident size; beside them
 the same engine work in vem-cli: two `info` runs (two reads of the file), and
@@ -111,6 +112,15 @@ def right_click(d, main):
     return until_idle(pid, c0, t0)
 
 
+def timed_key(d, key):
+    """One key press; processor and wall seconds until the program is idle."""
+    pid = d.vem.pid
+    until_idle(pid, cpu_seconds(pid), time.monotonic(), quiet=0.3)
+    c0, t0 = cpu_seconds(pid), time.monotonic()
+    d.key(key)
+    return until_idle(pid, c0, t0)
+
+
 def engine(options, path, side, root):
     """The same engine work in vem-cli: processor seconds of two reads, of
     the gesture (erase less copy), and erase's peak MB."""
@@ -139,6 +149,8 @@ def measure(options, side, root):
         second_load = timed_open(d, main, path)
         main.press(*CHECKBOX1)
         click = right_click(d, main)
+        fit = timed_key(d, "ctrl+0")
+        fitted_click = right_click(d, main)
         peak = peak_mb(d.vem.pid)
     finally:
         d.cleanup()
@@ -150,6 +162,10 @@ def measure(options, side, root):
               % (mp, name, cpu, wall, cold[0], warm[0]))
     print("%.0f MP  right click: program %.2f s (wall %.2f s); vem-cli erase - copy %.2f s cold, %.2f s warm"
           % (mp, click[0], click[1], cold[1], warm[1]))
+    print("%.0f MP  全体を表示 (fit, with its repaint): program %.2f s (wall %.2f s); 2 x vem-cli info %.2f s warm"
+          % (mp, fit[0], fit[1], warm[0]))
+    print("%.0f MP  right click in the fitted view: program %.2f s (wall %.2f s); vem-cli erase - copy %.2f s warm"
+          % (mp, fitted_click[0], fitted_click[1], warm[1]))
     print("%.0f MP  peak memory: program %.0f MB, vem-cli erase %.0f MB, ratio %.2f"
           % (mp, peak, warm[2], peak / warm[2]), flush=True)
 
