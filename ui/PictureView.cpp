@@ -207,15 +207,21 @@ void drawAveraged(QPainter& painter, const RowOf& rowOf, qint64 width, qint64 he
                 }
             }
         }
+        // Dividing by a box's size is the costliest step of a pixel: for a
+        // box of fewer than 2^16 pixels, whose rounded sums stay below 2^24,
+        // multiplying by 2^40 / size rounded up and keeping the top bits gives
+        // exactly the quotient. Neighbouring boxes mostly share a size.
+        std::uint64_t lastCount = 0, reciprocal = 0;
         for (int i = 0; i < w; ++i) {
             const qint64 across = std::max<qint64>(starts[i + 1] - starts[i], 1);
             const auto count = static_cast<std::uint64_t>(across * (rows[1] - rows[0]));
             const std::uint64_t* sum = sums.get() + 3 * i;
-            // A box of fewer than 2^24 pixels sums within 32 bits, whose
-            // division is several times quicker.
-            if (count < (std::uint64_t(1) << 24)) {
-                const auto n = static_cast<std::uint32_t>(count);
-                const auto mean = [&](int c) { return static_cast<int>((static_cast<std::uint32_t>(sum[c]) + n / 2) / n); };
+            if (count < (std::uint64_t(1) << 16)) {
+                if (count != lastCount) {
+                    lastCount = count;
+                    reciprocal = (std::uint64_t(1) << 40) / count + 1;
+                }
+                const auto mean = [&](int c) { return static_cast<int>(((sum[c] + count / 2) * reciprocal) >> 40); };
                 dst[i] = qRgb(mean(0), mean(1), mean(2));
             } else {
                 const auto mean = [&](int c) { return static_cast<int>((sum[c] + count / 2) / count); };

@@ -26,6 +26,10 @@ public:
           plain24_(!store.Device && store.Compression == 0 && store.BitCount == 24),
           plain32_(store.Device || (store.Compression == 0 && store.BitCount == 32)) {}
 
+    // Rows handed out straight from the store, each at its own address;
+    // decoded rows all share the one buffer.
+    bool Plain() const { return plain24_; }
+
     const std::uint8_t* Row(int y) const {
         const std::uint8_t* row = store_.PictureRow(y);
         if (plain24_) return row;
@@ -102,7 +106,18 @@ void TReducedCopies::make(TReducedLevel& level, int shift) const {
         const std::int64_t top = boxStart(j, shift, h, height), bottom = boxStart(j + 1, shift, h, height);
         if (narrow && bottom - top <= 257) {
             std::fill_n(narrow.get(), rowBytes, std::uint16_t(0));
-            for (std::int64_t y = top; y < bottom; ++y) {
+            std::int64_t y = top;
+            // Plain rows four at a time: a quarter of the traffic through the sums.
+            for (; rows.Plain() && y + 3 < bottom; y += 4) {
+                const std::uint8_t* a = rows.Row(static_cast<int>(y));
+                const std::uint8_t* b = rows.Row(static_cast<int>(y + 1));
+                const std::uint8_t* c = rows.Row(static_cast<int>(y + 2));
+                const std::uint8_t* d = rows.Row(static_cast<int>(y + 3));
+                std::uint16_t* sum = narrow.get();
+                for (std::size_t k = 0; k < rowBytes; ++k)
+                    sum[k] = static_cast<std::uint16_t>(sum[k] + a[k] + b[k] + c[k] + d[k]);
+            }
+            for (; y < bottom; ++y) {
                 const std::uint8_t* row = rows.Row(static_cast<int>(y));
                 std::uint16_t* sum = narrow.get();
                 for (std::size_t k = 0; k < rowBytes; ++k) sum[k] = static_cast<std::uint16_t>(sum[k] + row[k]);
