@@ -20,7 +20,7 @@ std::string TImageSlot::SizeText() const {
     return std::to_string(Image1.Picture().Width()) + "×" + std::to_string(Image1.Picture().Height());
 }
 
-void TImageSlot::setCaption(std::string caption) {
+void TImageSlot::SetCaption(std::string caption) {
     caption_ = std::move(caption);
     if (OnCaptionChange) OnCaptionChange();
 }
@@ -38,7 +38,7 @@ void TImageSlot::FileLoad(const std::string& fileName) {
         throw;
     }
     RenewWorkBmp();
-    setCaption(kindName_ + ":" + SizeText());
+    SetCaption(kindName_ + ":" + SizeText());
 }
 
 bool TImageSlot::HasPixel(int x, int y) const {
@@ -171,9 +171,28 @@ bool TWorkspace::RunConversion() {
 
 // --- Pointer picking -------------------------------------------------------------
 
+void TWorkspace::noteSamePixels(const TPixelTrail::Store& before, const TBitmap* after) {
+    if (!Trail || !after) return;
+    TPixelTrail::Store now = after->SharedImage();
+    if (now.owner_before(before) || before.owner_before(now)) Trail->SamePixels.emplace_back(before, std::move(now));
+}
+
+TPixelTrail::Store TWorkspace::trailStore(const TImageSlot& slot) const {
+    if (!Trail || !slot.WorkBmp) return {};
+    return slot.WorkBmp->SharedImage();
+}
+
+void TWorkspace::readPixel(TImageSlot& slot, int x, int y) {
+    // Only a weak reference is held across the read: a strong one would make
+    // the store look shared and the read copy it.
+    const TPixelTrail::Store before = trailStore(slot);
+    slot.GetPix(x, y, slot.PixR, slot.PixG, slot.PixB);
+    noteSamePixels(before, slot.WorkBmp);
+}
+
 bool TWorkspace::Pick(TImageSlot& slot, int x, int y) {
     if (!slot.HasPixel(x, y)) return false;
-    slot.GetPix(x, y, slot.PixR, slot.PixG, slot.PixB);
+    readPixel(slot, x, y);
     Settings.TargetColor = RGB(slot.PixR, slot.PixG, slot.PixB);
     Settings.PointX = x;
     Settings.PointY = y;
