@@ -50,8 +50,8 @@ long holders(const TBitmap& b) { return b.SharedImage().use_count() - 1; }
 bool isOutOfMemory(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
-    } catch (const EOutOfMemory&) {
-        return true;
+    } catch (const EOutOfMemory& e) {
+        return !e.TooLarge;
     } catch (const std::bad_alloc&) {
         return true;
     } catch (...) {
@@ -59,9 +59,17 @@ bool isOutOfMemory(const std::exception_ptr& failure) {
     }
 }
 
+// Whether Slot shows Graphic: the same store for bitmaps, the same object else.
+bool shows(const TImageSlot& slot, const TGraphic* graphic) {
+    const TGraphic* now = slot.Image1.Picture().Graphic();
+    const TBitmap* a = bitmapOf(now);
+    const TBitmap* b = bitmapOf(graphic);
+    return a && b ? &a->Image() == &b->Image() : now == graphic;
+}
+
 // Puts a picture, an extent and a caption into Slot, each reporting its change.
 void putBack(TImageSlot& slot, const TGraphic* graphic, int width, int height, const std::string& caption) {
-    if (graphic != slot.Image1.Picture().Graphic()) slot.Image1.Picture().AssignGraphic(graphic);
+    if (!shows(slot, graphic)) slot.Image1.Picture().AssignGraphic(graphic);
     slot.Image1.SetBounds(width, height);
     if (caption != slot.Caption()) slot.SetCaption(caption);
     slot.WorkBmp = bitmapOf(slot.Image1.Picture().Graphic());

@@ -380,7 +380,7 @@ void TForm3::buildMask() {
     img->BitCount = 24;
     const std::uint64_t stride = img->Stride();
     const std::uint64_t bytes = stride * static_cast<std::uint64_t>(height_);
-    if (bytes > MaxBlockBytes) RaiseOutOfMemory();
+    if (bytes > MaxBlockBytes) RaiseTooLarge();
     if (MaskDonor && MaskDonor->SharedImage().use_count() == 2 && MaskDonor->Image().Pixels.size() == bytes)
         img->Pixels = std::move(MaskDonor->MutableImage().Pixels);
     else

@@ -253,7 +253,8 @@ TEST(History, TheCapDropsTheOldestStepsAndKeepsTheNewest) {
 }
 
 // Out of memory, the pictures go back to where they were, the history goes,
-// and the command runs once more; with nothing to give, the failure stands.
+// and the command runs once more; with nothing to give, or a size no memory
+// would do for, the failure stands.
 TEST(History, OutOfMemoryDropsTheHistoryAndTriesOnceMore) {
     TWorkspace ws;
     THistory history(ws);
@@ -276,6 +277,17 @@ TEST(History, OutOfMemoryDropsTheHistoryAndTriesOnceMore) {
         RaiseOutOfMemory();
     }),
                  EOutOfMemory);
+    EXPECT_EQ(attempts, 1);
+    // A size beyond the program's limits: no freed memory would help.
+    history.Run([&] { ws.CopyFinishedToOriginal(); });
+    ASSERT_TRUE(history.CanUndo());
+    attempts = 0;
+    EXPECT_THROW(history.Run([&] {
+        ++attempts;
+        RaiseTooLarge();
+    }),
+                 EOutOfMemory);
+    EXPECT_TRUE(history.CanUndo());
     EXPECT_EQ(attempts, 1);
 }
 
