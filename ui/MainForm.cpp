@@ -183,8 +183,8 @@ void TMainForm::createActions() {
     ViewFitAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     connect(ViewFitAll1, &QAction::triggered, this, guarded(this, &TMainForm::ViewFitAll1Execute));
 
-    // Undo and redo act on the pictures, never on a text field's own history:
-    // the fields keep their keys while they have the focus.
+    // Undo and redo act on the pictures. A text field that has the focus
+    // keeps these keys for its own text, as it keeps cut, copy and paste.
     EditUndo1 = newAction("EditUndo1", edit, QStringLiteral("元に戻す(&U)"), -1, QStringLiteral("元に戻す"));
     EditUndo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     connect(EditUndo1, &QAction::triggered, this, guarded(this, &TMainForm::EditUndo1Execute));
