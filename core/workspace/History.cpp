@@ -136,6 +136,10 @@ void THistory::changed() {
 
 void THistory::Run(const std::function<void()>& command) {
     if (depth_ > 0) return command();
+    if (!Recording) {
+        Clear();
+        return command();
+    }
     struct Depth {
         THistory& h;
         ~Depth() {

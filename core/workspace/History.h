@@ -63,6 +63,10 @@ public:
     // newest step is always kept.
     std::uint64_t Cap;
 
+    // Off, commands run without a record and the history is dropped: its
+    // steps would no longer fit the pictures.
+    bool Recording = true;
+
     // Called after every change of what can be undone or redone.
     std::function<void()> OnChange;
     // Receives each store the history lets go of that nothing else holds,
