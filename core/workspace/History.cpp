@@ -205,17 +205,19 @@ bool THistory::samePixels(const TPixelTrail::Store& a, const TPixelTrail::Store&
 }
 
 // The bytes of Now's block that may differ from Was's, as the command's notes
-// tell: none when Now is a private copy of Was, the painted rows when Now is
-// a pixel rule's copy of a store with Was's pixels, else the whole block.
-std::pair<std::uint64_t, std::uint64_t> THistory::changedBytes(const Store& was, const Store& now) const {
-    if (samePixels(was, now)) return {0, 0};
+// tell: none when Now is a private copy of Was, the painted rows and columns
+// when Now is a pixel rule's copy of a store with Was's pixels, else all.
+TByteArea THistory::changedBytes(const Store& was, const Store& now) const {
+    if (samePixels(was, now)) return {};
     for (const TPixelTrail::Painted& p : trail_.PaintedRows) {
         if (!sameStore(p.To, now) || !samePixels(was, p.From)) continue;
-        if (p.FirstRow > p.LastRow) return {0, 0};
-        const std::uint64_t stride = now->Stride();
-        return {static_cast<std::uint64_t>(p.FirstRow) * stride, static_cast<std::uint64_t>(p.LastRow + 1) * stride};
+        if (p.FirstRow > p.LastRow || p.FirstColumn > p.LastColumn) return {};
+        const std::uint64_t stride = now->Stride(), bits = now->Device ? DeviceBitCount : now->BitCount;
+        const auto first = static_cast<std::uint64_t>(p.FirstColumn), last = static_cast<std::uint64_t>(p.LastColumn);
+        return {static_cast<std::uint64_t>(p.FirstRow), static_cast<std::uint64_t>(p.LastRow - p.FirstRow + 1), stride,
+                first * bits / 8, std::min(stride, ((last + 1) * bits + 7) / 8)};
     }
-    return {0, now->Pixels.size()};
+    return TByteArea::Block(now->Pixels.size());
 }
 
 // The patch from Now's store back to Was's, made once for every slot that
@@ -230,9 +232,8 @@ std::shared_ptr<TStorePatch> THistory::patchFor(const Store& was, long keptBySna
     // Besides the snapshot, only the two local references hold it.
     const bool sharedWithOthers = was.use_count() - 1 > keptBySnapshot;
     if (!sharedWithOthers && !was->Pixels.empty() && was->Pixels.size() == now->Pixels.size()) {
-        const auto [from, to] = changedBytes(was, now);
         try {
-            patch = TStorePatch::Make(*was, *now, from, to);
+            patch = TStorePatch::Make(*was, *now, changedBytes(was, now));
         } catch (const EOutOfMemory&) {
             // Kept whole instead: that needs no memory of its own.
         }

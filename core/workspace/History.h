@@ -24,6 +24,7 @@
 namespace vem {
 
 class TStorePatch;
+struct TByteArea;
 
 // An eighth of the machine's physical memory, but at least 256 MiB.
 std::uint64_t DefaultHistoryCap();
@@ -93,7 +94,7 @@ private:
     void recordOrForget(Snapshot& before);
     void record(Snapshot& before);
     bool samePixels(const TPixelTrail::Store& a, const TPixelTrail::Store& b) const;
-    std::pair<std::uint64_t, std::uint64_t> changedBytes(const Store& was, const Store& now) const;
+    TByteArea changedBytes(const Store& was, const Store& now) const;
     std::shared_ptr<TStorePatch> patchFor(const Store& was, long keptBySnapshot, const Store& now,
                                           std::vector<MadePatch>& made);
     void move(std::vector<std::unique_ptr<Step>>& from, std::vector<std::unique_ptr<Step>>& to);

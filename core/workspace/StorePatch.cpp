@@ -31,7 +31,7 @@ bool DiffersOnlyByPreparation(const TBitmapImage& a, const TBitmapImage& b) {
 }
 
 std::unique_ptr<TStorePatch> TStorePatch::Make(const TBitmapImage& before, const TBitmapImage& after,
-                                               std::uint64_t from, std::uint64_t to) {
+                                               const TByteArea& area) {
     const std::uint64_t size = before.Pixels.size();
     if (after.Pixels.size() != size) return nullptr;
     auto patch = std::make_unique<TStorePatch>();
@@ -39,15 +39,21 @@ std::unique_ptr<TStorePatch> TStorePatch::Make(const TBitmapImage& before, const
     const std::uint8_t* was = before.Pixels.data();
     const std::uint8_t* now = after.Pixels.data();
     std::uint64_t kept = 0;
-    for (std::uint64_t at = from / PatchPiece * PatchPiece; at < std::min(to, size); at += PatchPiece) {
-        const std::uint64_t n = std::min<std::uint64_t>(PatchPiece, size - at);
-        if (std::memcmp(was + at, now + at, static_cast<std::size_t>(n)) == 0) continue;
-        if (!patch->runs_.empty() && patch->runs_.back().offset + patch->runs_.back().length == at)
-            patch->runs_.back().length += n;
-        else
-            patch->runs_.push_back({at, n});
-        kept += n;
-        if (kept > size / 2) return nullptr;
+    std::uint64_t next = 0; // pieces before this one are compared already
+    for (std::uint64_t r = area.First; r < area.First + area.Count; ++r) {
+        const std::uint64_t end = std::min(r * area.Stride + area.To, size);
+        for (std::uint64_t at = std::max(next, (r * area.Stride + area.From) / PatchPiece * PatchPiece); at < end;
+             at += PatchPiece) {
+            const std::uint64_t n = std::min<std::uint64_t>(PatchPiece, size - at);
+            next = at + n;
+            if (std::memcmp(was + at, now + at, static_cast<std::size_t>(n)) == 0) continue;
+            if (!patch->runs_.empty() && patch->runs_.back().offset + patch->runs_.back().length == at)
+                patch->runs_.back().length += n;
+            else
+                patch->runs_.push_back({at, n});
+            kept += n;
+            if (kept > size / 2) return nullptr;
+        }
     }
     patch->bytes_ = PixelBlock::Uninitialized(static_cast<std::size_t>(kept));
     std::uint8_t* out = patch->bytes_.data();

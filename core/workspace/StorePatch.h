@@ -16,6 +16,13 @@ namespace vem {
 // pixels, large enough that the list of pieces stays short.
 inline constexpr std::size_t PatchPiece = 256;
 
+// Where two blocks may differ: bytes From .. To-1 of each of Count rows of
+// Stride bytes, the first of them row First.
+struct TByteArea {
+    std::uint64_t First = 0, Count = 0, Stride = 0, From = 0, To = 0;
+    static TByteArea Block(std::uint64_t size) { return {0, size > 0 ? 1u : 0u, size, 0, size}; }
+};
+
 // True when A and B differ at most in what preparing a change resets
 // (colours used and important, the saved run-length file).
 bool DiffersOnlyByPreparation(const TBitmapImage& a, const TBitmapImage& b);
@@ -23,11 +30,11 @@ bool DiffersOnlyByPreparation(const TBitmapImage& a, const TBitmapImage& b);
 class TStorePatch {
 public:
     // Before's header and the pieces of Before's block, among those meeting
-    // bytes From .. To-1, that differ from After's block of the same size.
-    // Null when they would fill more than half the block: the whole store
-    // costs as much and is put back faster. May raise EOutOfMemory.
+    // Area, that differ from After's block of the same size. Null when they
+    // would fill more than half the block: the whole store costs as much and
+    // is put back faster. May raise EOutOfMemory.
     static std::unique_ptr<TStorePatch> Make(const TBitmapImage& before, const TBitmapImage& after,
-                                             std::uint64_t from, std::uint64_t to);
+                                             const TByteArea& area);
 
     // Exchanges the kept header and pieces with Store's, whose block has the
     // size this patch was made for; drops Store's converted copy.

@@ -131,7 +131,7 @@ PixelBlock TWorkspace::finishedFromOriginal() {
 
 bool TWorkspace::ApproxFromPoint() { return approxFromPoint(nullptr); }
 
-bool TWorkspace::approxFromPoint(PixelBlock* oldFinished) {
+bool TWorkspace::approxFromPoint(PixelBlock* oldFinished, TRect* region) {
     const auto* source = dynamic_cast<const TBitmap*>(Original.Image1.Picture().Graphic());
     if (!source || !source->Image().HasPixels() || Settings.PointX < 0 || Settings.PointY < 0 ||
         Settings.PointX >= source->Width() || Settings.PointY >= source->Height())
@@ -149,6 +149,7 @@ bool TWorkspace::approxFromPoint(PixelBlock* oldFinished) {
     // (and faulting in) a new one.
     grower.MaskDonor = dynamic_cast<TBitmap*>(Editing.Image1.Picture().Graphic());
     grower.Button1Click();
+    if (region) *region = grower.Bounds;
     Editing.Image1.Picture().AssignGraphic(grower.Image2.Picture().Graphic());
     Editing.RenewWorkBmp();
     Editing.WorkBmp->SetPixelDepth(TPixelDepth::pd24Bit);
@@ -205,8 +206,15 @@ bool TWorkspace::EraseGesture(TImageSlot& slot, int x, int y, bool apply) {
     // pixel block is handed from one to the other instead of being freed and
     // allocated again.
     PixelBlock spare;
-    if (!approxFromPoint(&spare)) return false;
+    TRect region;
+    if (!approxFromPoint(&spare, &region)) return false;
     runPixelRule(3, std::move(spare));
+    // Mode 3 paints where the mask has the clicked colour: inside the region,
+    // and all around it too when that colour is the mask's white.
+    if (Trail && !Trail->PaintedRows.empty() && Settings.TargetColor != clWhite) {
+        Trail->PaintedRows.back().FirstColumn = region.Left;
+        Trail->PaintedRows.back().LastColumn = region.Right - 1;
+    }
     Finished.RenewWorkBmp();
     if (apply) {
         CopyFinishedToOriginal();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <climits>
 #include <functional>
 #include <memory>
 #include <string>
@@ -71,10 +72,12 @@ struct TPixelTrail {
     // that preparing a change of a shared store makes.
     std::vector<std::pair<Store, Store>> SamePixels;
     // To holds From's pixels except, at most, in stored rows FirstRow ..
-    // LastRow (none when FirstRow > LastRow): a pixel rule's finished copy.
+    // LastRow (none when FirstRow > LastRow) and columns FirstColumn ..
+    // LastColumn: a pixel rule's finished copy.
     struct Painted {
         Store From, To;
         std::int64_t FirstRow, LastRow;
+        std::int64_t FirstColumn = 0, LastColumn = INT32_MAX;
     };
     std::vector<Painted> PaintedRows;
 };
@@ -171,8 +174,9 @@ private:
     PixelBlock finishedFromOriginal();
     // Modes 0-3; Spare, if it has the right size, receives the finished copy.
     void runPixelRule(int mode, PixelBlock spare);
-    // Mode 4; hands the old finished pixel block to the caller when asked.
-    bool approxFromPoint(PixelBlock* oldFinished);
+    // Mode 4; hands the old finished pixel block to the caller when asked,
+    // and the rectangle of the region grown to Region.
+    bool approxFromPoint(PixelBlock* oldFinished, TRect* region = nullptr);
 };
 
 } // namespace vem
