@@ -232,8 +232,8 @@ void TMainForm::createMenus() {
     // The actions themselves, so that the items show their shortcuts.
     N3->addAction(EditUndo1);
     N3->addAction(EditRedo1);
-    N5 = N3->addSeparator();
-    N5->setObjectName(QStringLiteral("N5"));
+    N6 = N3->addSeparator();
+    N6->setObjectName(QStringLiteral("N6"));
     N4 = N3->addAction(QStringLiteral("変換"));
     N4->setObjectName(QStringLiteral("N4"));
     connect(N4, &QAction::triggered, this, guarded(this, &TMainForm::N4Click));

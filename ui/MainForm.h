@@ -95,7 +95,7 @@ public:
     QAction* N5 = nullptr;
     QMenu* N3 = nullptr;
     QAction* N4 = nullptr;
-    QAction* N5 = nullptr;
+    QAction* N6 = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     QPushButton* Button3 = nullptr;

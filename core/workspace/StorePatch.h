@@ -37,7 +37,7 @@ public:
                                              const TByteArea& area);
 
     // Exchanges the kept header and pieces with Store's, whose block has the
-    // size this patch was made for; drops Store's converted copy.
+    // size this patch was made for; drops Store's converted and reduced copies.
     void Exchange(TBitmapImage& store) noexcept;
 
     std::uint64_t BlockSize() const { return blockSize_; }
