@@ -265,6 +265,7 @@ void BM_FittedRightClick(benchmark::State& state) {
     paired(
         state, [&] { engine.EraseGesture(engine.Original, side / 4, side / 2, false); },
         [&] { MDIChild1->Image1MouseDown(Qt::RightButton, side / 4, side / 2); });
+}
 
 // --- Undo ------------------------------------------------------------------------
 
