@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <utility>
 
 #include "core/pixels/Bitmap.h"
 
@@ -80,6 +81,23 @@ inline std::unique_ptr<TBitmap> blobs(int side) {
             c = (cx + cy) % 3 == 0 ? RGB(40, 200, 40) : (cx + cy) % 3 == 1 ? RGB(220, 40, 40) : RGB(90, 90, 90);
         return noisy(c, x, y, 2);
     });
+}
+
+// A grid of flat patches, PatchColumns x PatchRows, each of its own colour:
+// a right click with the levels at 0 erases exactly one patch, about 5 % of
+// the picture at 5 x 4.
+constexpr int PatchColumns = 5, PatchRows = 4;
+
+inline std::unique_ptr<TBitmap> patches(int side) {
+    return makePicture(side, side, [&](int x, int y) {
+        const int k = y * PatchRows / side * PatchColumns + x * PatchColumns / side;
+        return RGB(40 + 9 * k, 200 - 7 * k, 90 + 5 * k);
+    });
+}
+
+// The middle of patch K.
+inline std::pair<int, int> patchCentre(int side, int k) {
+    return {(2 * (k % PatchColumns) + 1) * side / (2 * PatchColumns), (2 * (k / PatchColumns) + 1) * side / (2 * PatchRows)};
 }
 
 } // namespace vembench

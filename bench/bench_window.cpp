@@ -15,6 +15,9 @@
 // - zoom: "全体を表示" with its first repaint beside one TPicture::LoadFile,
 //   later repaints of the fitted view, one Ctrl+wheel step from every zoom
 //   step, and a right click in the fitted view beside the engine's gesture.
+// - undo: on a grid of flat patches of about 5 % each, the right click with
+//   結果を原画に即反映 recorded as a step beside the same click with the
+//   history off ("x_off"), and undo and redo of such steps with their repaint.
 // Pictures: the engine benchmark's blobs (one flat blob with +-2 noise over
 // about half the picture), 近似LV 6, 限界LV 12, at 16 and 64 megapixels.
 #include <benchmark/benchmark.h>
@@ -24,6 +27,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -58,7 +62,9 @@ constexpr int Runs = 7;
 
 std::filesystem::path gFolder;
 
-std::string pictureFile(int megapixels) { return (gFolder / ("blobs" + std::to_string(megapixels) + ".bmp")).string(); }
+std::string pictureFile(int megapixels, const char* kind = "blobs") {
+    return (gFolder / (kind + std::to_string(megapixels) + ".bmp")).string();
+}
 
 void writePictures() {
     gFolder = std::filesystem::temp_directory_path() / ("vem-bench-window-" + std::to_string(::getpid()));
@@ -68,6 +74,9 @@ void writePictures() {
         picture.AssignGraphic(blobs(sideOf(mp)).get());
         picture.SaveFile(pictureFile(mp));
     }
+    TPicture picture;
+    picture.AssignGraphic(patches(sideOf(64)).get());
+    picture.SaveFile(pictureFile(64, "patches"));
 }
 
 // Lets every deferred repaint happen, as the event loop would after a command.
@@ -258,6 +267,132 @@ void BM_FittedRightClick(benchmark::State& state) {
         [&] { MDIChild1->Image1MouseDown(Qt::RightButton, side / 4, side / 2); });
 }
 
+// --- Undo ------------------------------------------------------------------------
+
+// The patches loaded into all three windows (原画→編集用 after the open), the
+// levels at 0 and both check boxes on: each right click erases one patch from
+// all three pictures.
+void loadPatches(int mp) {
+    MainForm->SetZoom(vemui::TZoom());
+    MainForm->History.Clear();
+    MainForm->LoadByTarget(1, QString::fromStdString(pictureFile(mp, "patches")));
+    MainForm->Button2->click();
+    MainForm->Workspace.Settings.ApproxLV = 0;
+    MainForm->Workspace.Settings.LimitLV = 0;
+    MainForm->CheckBox2->setChecked(true);
+    settle();
+}
+
+double erasePatch(int mp, int k) {
+    const auto [x, y] = patchCentre(sideOf(mp), k % (PatchColumns * PatchRows));
+    const double t0 = threadSeconds();
+    MDIChild1->Image1MouseDown(Qt::RightButton, x, y);
+    settle();
+    return threadSeconds() - t0;
+}
+
+void restoreSettings() {
+    MainForm->CheckBox2->setChecked(false);
+    MainForm->Workspace.Settings.ApproxLV = Approx;
+    MainForm->Workspace.Settings.LimitLV = Limit;
+    MainForm->History.Recording = true;
+}
+
+// The right click with its repaint, recorded as a step, beside the same click
+// with the history off; the two take turns at going first.
+void BM_EraseRecorded(benchmark::State& state) {
+    const int mp = static_cast<int>(state.range(0));
+    loadPatches(mp);
+    std::vector<double> on, off, ratios, stepBytes;
+    int k = 0;
+    for (auto _ : state) {
+        if (k + 2 > PatchColumns * PatchRows) {
+            loadPatches(mp);
+            k = 0;
+        }
+        double recorded = 0, plain = 0;
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool recording = (turn == 0) == (state.iterations() % 2 == 0);
+            MainForm->History.Recording = recording;
+            const double before = static_cast<double>(MainForm->History.Bytes());
+            (recording ? recorded : plain) = erasePatch(mp, k++);
+            if (recording) stepBytes.push_back(static_cast<double>(MainForm->History.Bytes()) - before);
+        }
+        state.SetIterationTime(recorded);
+        on.push_back(recorded);
+        off.push_back(plain);
+        ratios.push_back(recorded / plain);
+    }
+    restoreSettings();
+    state.counters["recorded_ms"] = median(on) * 1e3;
+    state.counters["off_ms"] = median(off) * 1e3;
+    state.counters["x_off"] = median(ratios);
+    state.counters["step_MB"] = median(stepBytes) / 1e6;
+}
+
+// Twenty steps in a row, then undo of all and redo of all, each with its
+// repaint: the history's size after each step, whether it stayed under the
+// cap, and whether undoing everything gave back the loaded picture in all
+// three windows, byte for byte.
+bool slotsHold(const TBitmapImage& loaded) {
+    for (int n = 1; n <= 3; ++n) {
+        const auto* b = dynamic_cast<const TBitmap*>(MainForm->Workspace.Slot(n).Image1.Picture().Graphic());
+        if (!b) return false;
+        const TBitmapImage& i = b->Image();
+        if (i.Width != loaded.Width || i.StoredHeight != loaded.StoredHeight || i.BitCount != loaded.BitCount ||
+            i.Pixels.size() != loaded.Pixels.size() ||
+            std::memcmp(i.Pixels.data(), loaded.Pixels.data(), i.Pixels.size()) != 0)
+            return false;
+    }
+    return true;
+}
+
+void BM_UndoRedo(benchmark::State& state) {
+    const int mp = static_cast<int>(state.range(0));
+    constexpr int Steps = PatchColumns * PatchRows;
+    TPicture loaded;
+    loaded.LoadFile(pictureFile(mp, "patches"));
+    std::vector<double> undo, redo, stepSizes;
+    bool underCap = true, sameAsLoaded = true;
+    double largest = 0;
+    for (auto _ : state) {
+        loadPatches(mp);
+        // What the load and the copy keep (the pictures they replaced) is not the steps'.
+        const double start = static_cast<double>(MainForm->History.Bytes());
+        for (int k = 0; k < Steps; ++k) {
+            const double before = static_cast<double>(MainForm->History.Bytes());
+            erasePatch(mp, k);
+            const double bytes = static_cast<double>(MainForm->History.Bytes());
+            stepSizes.push_back(bytes - before);
+            largest = std::max(largest, bytes - start);
+            underCap = underCap && bytes <= static_cast<double>(MainForm->History.Cap);
+        }
+        if (MainForm->History.UndoSteps() < static_cast<std::size_t>(Steps)) underCap = false;
+        double total = 0;
+        for (auto [action, times] : {std::pair{MainForm->EditUndo1, &undo}, std::pair{MainForm->EditRedo1, &redo}}) {
+            for (int k = 0; k < Steps; ++k) {
+                const double t0 = threadSeconds();
+                action->trigger();
+                settle();
+                times->push_back(threadSeconds() - t0);
+                total += times->back();
+            }
+            if (action == MainForm->EditUndo1)
+                sameAsLoaded = sameAsLoaded && slotsHold(dynamic_cast<const TBitmap&>(*loaded.Graphic()).Image());
+        }
+        state.SetIterationTime(total);
+    }
+    restoreSettings();
+    state.counters["undo_ms"] = median(undo) * 1e3;
+    state.counters["redo_ms"] = median(redo) * 1e3;
+    state.counters["step_MB"] = median(stepSizes) / 1e6;
+    state.counters["steps_MB"] = largest / 1e6;
+    state.counters["cap_MB"] = static_cast<double>(MainForm->History.Cap) / 1e6;
+    state.counters["under_cap"] = underCap ? 1 : 0;
+    state.counters["undone_to_loaded"] = sameAsLoaded ? 1 : 0;
+    if (!underCap || !sameAsLoaded) state.SkipWithError("the history dropped a step or undo did not give back the picture");
+}
+
 // --- Memory ----------------------------------------------------------------------
 
 // Runs ARGS to its end and returns its peak resident size in MB (0 on failure).
@@ -324,6 +459,8 @@ BENCHMARK(BM_ZoomStep)
     ->Iterations(2 * Runs)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FittedRightClick)->Arg(64)->UseManualTime()->Iterations(Runs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EraseRecorded)->Arg(64)->UseManualTime()->Iterations(2 * Runs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UndoRedo)->Arg(64)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -72,6 +72,7 @@ TMainForm::~TMainForm() {
     // The image windows refer to the workspace's slots: they go first, while
     // the workspace still exists.
     Workspace.OnCaption = nullptr;
+    History.OnChange = nullptr;
     const QVector<TMDIChild*> children = children_;
     children_.clear();
     qDeleteAll(children);
@@ -83,6 +84,8 @@ void TMainForm::FormCreate() {
     Workspace.OnCaption = [this](const std::string& text) { setWindowTitle(QString::fromStdString(text)); };
     setAcceptDrops(true);
     CheckBox2->setEnabled(false);
+    History.OnChange = [this] { UpdateUndoItems(); };
+    UpdateUndoItems();
 }
 
 QAction* TMainForm::newAction(const char* name, const QString& category, const QString& caption, int glyph,
@@ -180,6 +183,15 @@ void TMainForm::createActions() {
     ViewFitAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     connect(ViewFitAll1, &QAction::triggered, this, guarded(this, &TMainForm::ViewFitAll1Execute));
 
+    // Undo and redo act on the pictures. A text field that has the focus
+    // keeps these keys for its own text, as it keeps cut, copy and paste.
+    EditUndo1 = newAction("EditUndo1", edit, QStringLiteral("元に戻す(&U)"), -1, QStringLiteral("元に戻す"));
+    EditUndo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    connect(EditUndo1, &QAction::triggered, this, guarded(this, &TMainForm::EditUndo1Execute));
+    EditRedo1 = newAction("EditRedo1", edit, QStringLiteral("やり直し(&R)"), -1, QStringLiteral("やり直し"));
+    EditRedo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    connect(EditRedo1, &QAction::triggered, this, guarded(this, &TMainForm::EditRedo1Execute));
+
     HelpAbout1 = newAction("HelpAbout1", QStringLiteral("Help"), QStringLiteral("バージョン情報(&A)..."), -1,
                            QStringLiteral("バージョン情報|プログラムの情報，バージョン番号，および著作権を表示します"));
     connect(HelpAbout1, &QAction::triggered, this, guarded(this, &TMainForm::HelpAbout1Execute));
@@ -217,6 +229,11 @@ void TMainForm::createMenus() {
 
     N3 = MainMenu1->addMenu(QStringLiteral("編集"));
     N3->setObjectName(QStringLiteral("N3"));
+    // The actions themselves, so that the items show their shortcuts.
+    N3->addAction(EditUndo1);
+    N3->addAction(EditRedo1);
+    N6 = N3->addSeparator();
+    N6->setObjectName(QStringLiteral("N6"));
     N4 = N3->addAction(QStringLiteral("変換"));
     N4->setObjectName(QStringLiteral("N4"));
     connect(N4, &QAction::triggered, this, guarded(this, &TMainForm::N4Click));

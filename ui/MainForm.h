@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include "core/workspace/History.h"
 #include "core/workspace/Workspace.h"
 #include "Zoom.h"
 
@@ -40,6 +41,8 @@ public:
     // The slots and the settings. Declared before the controls' pointers so
     // that it exists before any image window refers to it.
     vem::TWorkspace Workspace;
+    // Every command that changes a picture runs through it, as one step.
+    vem::THistory History{Workspace};
 
     QMenuBar* MainMenu1 = nullptr;
     QMenu* File1 = nullptr;
@@ -64,6 +67,8 @@ public:
     QAction* WindowArrangeAll1 = nullptr;
     QAction* WindowMinimizeAll1 = nullptr;
     QAction* HelpAbout1 = nullptr;
+    QAction* EditUndo1 = nullptr;
+    QAction* EditRedo1 = nullptr;
     QAction* FileClose1 = nullptr;
     QAction* WindowTileVertical1 = nullptr;
     QAction* WindowTileItem2 = nullptr;
@@ -90,6 +95,7 @@ public:
     QAction* N5 = nullptr;
     QMenu* N3 = nullptr;
     QAction* N4 = nullptr;
+    QAction* N6 = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     QPushButton* Button3 = nullptr;
@@ -123,6 +129,10 @@ public:
     void Button2Click();
     void Button3Click();
     void CheckBox1Click();
+    void EditUndo1Execute();
+    void EditRedo1Execute();
+    // Enables "元に戻す(&U)" and "やり直し(&R)" while there is a step for them.
+    void UpdateUndoItems();
 
     // A drop of FILENAMES (full paths, in the order the drop listed them):
     // asks for the target with the load-target dialog, then loads the first

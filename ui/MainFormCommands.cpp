@@ -26,7 +26,9 @@ void TMainForm::FileOpen1Execute() {
     LoadByTarget(OpenTarget(), OpenDialog->FileName());
 }
 
-void TMainForm::LoadByTarget(int target, const QString& fileName) { Workspace.LoadByTarget(target, vemui::LocalFileName(fileName)); }
+void TMainForm::LoadByTarget(int target, const QString& fileName) {
+    History.Run([&] { Workspace.LoadByTarget(target, vemui::LocalFileName(fileName)); });
+}
 
 void TMainForm::FileExit1Execute() { close(); }
 
@@ -49,9 +51,22 @@ void TMainForm::ToolButton12Click() { saveSlot(Workspace.Finished); }
 
 void TMainForm::Button1Click() { saveSlot(Workspace.Editing); }
 
-void TMainForm::Button2Click() { Workspace.CopyOriginalToEditing(); }
+void TMainForm::Button2Click() {
+    History.Run([&] { Workspace.CopyOriginalToEditing(); });
+}
 
-void TMainForm::Button3Click() { Workspace.CopyFinishedToOriginal(); }
+void TMainForm::Button3Click() {
+    History.Run([&] { Workspace.CopyFinishedToOriginal(); });
+}
+
+void TMainForm::EditUndo1Execute() { History.Undo(); }
+
+void TMainForm::EditRedo1Execute() { History.Redo(); }
+
+void TMainForm::UpdateUndoItems() {
+    EditUndo1->setEnabled(History.CanUndo());
+    EditRedo1->setEnabled(History.CanRedo());
+}
 
 void TMainForm::clickToolBarControl(int position) {
     if (position < 0 || position >= ToolBarControls.size()) return;
@@ -74,7 +89,7 @@ void TMainForm::CheckBox1Click() {
 void TMainForm::ToolButton2Click() {
     vemui::TOKRightDlg dialog(Workspace.Settings, this);
     if (dialog.exec() != 1) return;
-    Workspace.RunConversion();
+    History.Run([&] { Workspace.RunConversion(); });
     // Visible, but a minimised window stays minimised and is not activated.
     if (TMDIChild* finished = windowOf(Workspace.Finished)) finished->setVisible(true);
 }

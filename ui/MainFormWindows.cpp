@@ -41,10 +41,17 @@ void TMainForm::PictureMouseDown(vem::TImageSlot& slot, Qt::MouseButton button, 
     }
     // The result goes back through the two buttons, exactly as the user's
     // clicks on them would.
-    if (Workspace.Image1MouseDown(slot, pressed, x, y, CheckBox1->isChecked(), false) && CheckBox2->isChecked()) {
-        Button3->click();
-        Button2->click();
-    }
+    auto press = [&] {
+        if (Workspace.Image1MouseDown(slot, pressed, x, y, CheckBox1->isChecked(), false) && CheckBox2->isChecked()) {
+            Button3->click();
+            Button2->click();
+        }
+    };
+    // The gesture and its copies are one step; a pick changes no picture.
+    if (pressed == vem::TMouseButton::mbRight && CheckBox1->isChecked())
+        History.Run(press);
+    else
+        press();
 }
 
 QVector<TMDIChild*> TMainForm::arrangeable() const {

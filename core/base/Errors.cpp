@@ -83,4 +83,10 @@ void RaiseScanLineError() { throw EInvalidGraphicOperation(msg::ScanLineOutOfRan
 
 void RaiseOutOfMemory() { throw EOutOfMemory(msg::OutOfMemory); }
 
+void RaiseTooLarge() {
+    EOutOfMemory e(msg::OutOfMemory);
+    e.TooLarge = true;
+    throw e;
+}
+
 } // namespace vem

@@ -36,8 +36,16 @@ VEM_EXCEPTION(EFOpenError)
 VEM_EXCEPTION(EFCreateError)
 VEM_EXCEPTION(EReadError)
 VEM_EXCEPTION(EWriteError)
-VEM_EXCEPTION(EOutOfMemory)
 VEM_EXCEPTION(EOutOfResources)
+
+// Memory that could not be had, or a size beyond what the program allows at
+// all (TooLarge): freeing memory cannot help with the latter.
+class EOutOfMemory : public Exception {
+public:
+    using Exception::Exception;
+    const char* ClassName() const noexcept override { return "EOutOfMemory"; }
+    bool TooLarge = false;
+};
 VEM_EXCEPTION(EOSError)
 #undef VEM_EXCEPTION
 
@@ -86,5 +94,7 @@ std::string SystemErrorText(int errnum);
 // Shorthands for the fixed-text failures.
 [[noreturn]] void RaiseScanLineError();
 [[noreturn]] void RaiseOutOfMemory();
+// The same failure for a size over the program's limits, before any allocation.
+[[noreturn]] void RaiseTooLarge();
 
 } // namespace vem

@@ -121,9 +121,9 @@ void checkBuildable(const InfoHeader& h) {
     if (isRunLength(h) && h.height < 0) raiseInvalid();
     const std::uint64_t width = static_cast<std::uint64_t>(h.width), height = absHeight(h);
     // Each side alone too: a picture of 0 rows but 2^31 columns is no picture.
-    if (width > MaxPixels || height > MaxPixels || width * height > MaxPixels) RaiseOutOfMemory();
+    if (width > MaxPixels || height > MaxPixels || width * height > MaxPixels) RaiseTooLarge();
     const std::uint64_t stride = isRunLength(h) ? width * 4 : RowStride(h.width, h.bitCount);
-    if (stride * height > MaxBlockBytes) RaiseOutOfMemory();
+    if (stride * height > MaxBlockBytes) RaiseTooLarge();
 }
 
 // Run-length codes are byte pairs: a count above 0 repeats the next byte's
@@ -186,7 +186,7 @@ std::size_t copyWholeFile(TStream& stream, const std::uint8_t* fileHeader, const
                           std::vector<std::uint8_t>& file) {
     const std::size_t readSoFar = FileHeaderSize + 4 + head.size();
     const std::uint64_t total = readSoFar + stream.Remaining();
-    if (total > MaxBlockBytes) RaiseOutOfMemory();
+    if (total > MaxBlockBytes) RaiseTooLarge();
     try {
         file.resize(static_cast<std::size_t>(total));
     } catch (const std::bad_alloc&) {

@@ -11,7 +11,7 @@ namespace vem {
 std::vector<std::uint8_t> ReadRemaining(TStream& stream) {
     const std::uint64_t size = stream.Remaining();
     // These files are a few kilobytes; the bitmap's block limit is a generous bound.
-    if (size > MaxBlockBytes) RaiseOutOfMemory();
+    if (size > MaxBlockBytes) RaiseTooLarge();
     std::vector<std::uint8_t> bytes;
     try {
         bytes.resize(static_cast<std::size_t>(size));

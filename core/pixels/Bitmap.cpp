@@ -18,9 +18,9 @@ constexpr int kSlice = 4096;
 // allocated when the picture or the block is larger than the program allows.
 std::size_t checkedBlockBytes(std::int64_t width, std::int64_t height, int bitCount) {
     const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-    if (pixels > MaxPixels) RaiseOutOfMemory();
+    if (pixels > MaxPixels) RaiseTooLarge();
     const std::uint64_t bytes = RowStride(width, bitCount) * static_cast<std::uint64_t>(height);
-    if (bytes > MaxBlockBytes) RaiseOutOfMemory();
+    if (bytes > MaxBlockBytes) RaiseTooLarge();
     return static_cast<std::size_t>(bytes);
 }
 

@@ -1,5 +1,7 @@
 #include "core/pixels/BitmapImage.h"
 
+#include <utility>
+
 namespace vem {
 
 const char* PixelDepthName(TPixelDepth d) {
@@ -33,13 +35,18 @@ TPixelDepth TBitmapImage::Depth() const {
 }
 
 std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
+    auto c = HeaderCopy();
+    c->Pixels = Pixels.Clone();
+    return c;
+}
+
+std::shared_ptr<TBitmapImage> TBitmapImage::HeaderCopy() const {
     auto c = std::make_shared<TBitmapImage>();
     c->Width = Width;
     c->StoredHeight = StoredHeight;
     c->BitCount = BitCount;
     c->Compression = Compression;
     c->Masks = Masks;
-    c->Pixels = Pixels.Clone();
     c->Device = Device;
     c->ColorTable = ColorTable;
     c->XPelsPerMeter = XPelsPerMeter;
@@ -49,6 +56,23 @@ std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
     c->SavedFile = SavedFile;
     c->CoreHeader = CoreHeader;
     return c;
+}
+
+void TBitmapImage::SwapHeader(TBitmapImage& other) noexcept {
+    using std::swap;
+    swap(Width, other.Width);
+    swap(StoredHeight, other.StoredHeight);
+    swap(BitCount, other.BitCount);
+    swap(Compression, other.Compression);
+    swap(Masks, other.Masks);
+    swap(Device, other.Device);
+    swap(ColorTable, other.ColorTable);
+    swap(XPelsPerMeter, other.XPelsPerMeter);
+    swap(YPelsPerMeter, other.YPelsPerMeter);
+    swap(ClrUsed, other.ClrUsed);
+    swap(ClrImportant, other.ClrImportant);
+    swap(SavedFile, other.SavedFile);
+    swap(CoreHeader, other.CoreHeader);
 }
 
 } // namespace vem

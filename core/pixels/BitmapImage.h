@@ -75,6 +75,10 @@ public:
     TPixelDepth Depth() const;
     // A deep copy: same header data, pixels, table and flags; no converted copy.
     std::shared_ptr<TBitmapImage> Clone() const;
+    // The same without pixels: everything a private copy carries but its block.
+    std::shared_ptr<TBitmapImage> HeaderCopy() const;
+    // Exchanges everything but the pixels (and the converted copy) with Other.
+    void SwapHeader(TBitmapImage& other) noexcept;
     // Address of stored row S (0 = first stored row) of Pixels; no checks.
     std::uint8_t* StoredRow(std::int64_t s) { return Pixels.data() + static_cast<std::uint64_t>(s) * Stride(); }
     const std::uint8_t* StoredRow(std::int64_t s) const { return Pixels.data() + static_cast<std::uint64_t>(s) * Stride(); }

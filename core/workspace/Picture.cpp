@@ -65,6 +65,7 @@ void TPicture::install(std::unique_ptr<TGraphic> g) {
 }
 
 void TPicture::changed() {
+    ++changes_;
     if (OnChange) OnChange();
 }
 

@@ -1,6 +1,7 @@
 // The picture container and the display-independent image control.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,9 +36,12 @@ public:
 
     // Set by the owning image control; called after each replacement or change.
     std::function<void()> OnChange;
+    // How many replacements and changes have been reported so far.
+    std::uint64_t ChangeCount() const { return changes_; }
 
 private:
     std::unique_ptr<TGraphic> graphic_;
+    std::uint64_t changes_ = 0;
     void install(std::unique_ptr<TGraphic> g);
     void changed();
 };

@@ -380,7 +380,7 @@ void TForm3::buildMask() {
     img->BitCount = 24;
     const std::uint64_t stride = img->Stride();
     const std::uint64_t bytes = stride * static_cast<std::uint64_t>(height_);
-    if (bytes > MaxBlockBytes) RaiseOutOfMemory();
+    if (bytes > MaxBlockBytes) RaiseTooLarge();
     if (MaskDonor && MaskDonor->SharedImage().use_count() == 2 && MaskDonor->Image().Pixels.size() == bytes)
         img->Pixels = std::move(MaskDonor->MutableImage().Pixels);
     else
@@ -395,6 +395,7 @@ void TForm3::buildMask() {
         fillRun[3 * i + 2] = fr;
     }
     const std::size_t pixelBytes = 3 * static_cast<std::size_t>(width_);
+    Bounds = {width_, height_, 0, 0};
     for (int y = 0; y < height_; ++y) {
         std::uint8_t* row = img->PictureRow(y);
         std::memset(row + pixelBytes, 0, stride - pixelBytes);
@@ -404,6 +405,12 @@ void TForm3::buildMask() {
             const int n = std::min(64, width_ - x0);
             std::uint8_t* p = row + 3 * static_cast<std::size_t>(x0);
             const std::uint64_t word = bits[w];
+            if (word != 0) {
+                Bounds.Left = std::min(Bounds.Left, x0 + std::countr_zero(word));
+                Bounds.Right = std::max(Bounds.Right, x0 + 64 - std::countl_zero(word));
+                Bounds.Top = std::min(Bounds.Top, y);
+                Bounds.Bottom = y + 1;
+            }
             if (word == 0) {
                 std::memset(p, 0xFF, 3 * static_cast<std::size_t>(n));
             } else if (n == 64 && word == ~std::uint64_t(0)) {
@@ -421,6 +428,7 @@ void TForm3::buildMask() {
             }
         }
     }
+    if (Bounds.Right <= Bounds.Left) Bounds = {};
     TBitmap mask;
     mask.SetImage(std::move(img));
     Image2.Picture().AssignGraphic(&mask);

@@ -66,6 +66,9 @@ public:
     TImage Image2; // the mask
     std::int32_t StartX = 0, StartY = 0;
     std::int32_t Count = 0; // pixels joined so far
+    // The smallest rectangle holding every joined pixel, once FloodFill has
+    // built the mask; empty before, and when nothing joined.
+    TRect Bounds;
     std::uint8_t CurR = 0, CurG = 0, CurB = 0;
     TColor FillColor = 0;
     std::int32_t ApproxLV = 0;

@@ -20,7 +20,7 @@ std::string TImageSlot::SizeText() const {
     return std::to_string(Image1.Picture().Width()) + "×" + std::to_string(Image1.Picture().Height());
 }
 
-void TImageSlot::setCaption(std::string caption) {
+void TImageSlot::SetCaption(std::string caption) {
     caption_ = std::move(caption);
     if (OnCaptionChange) OnCaptionChange();
 }
@@ -38,7 +38,7 @@ void TImageSlot::FileLoad(const std::string& fileName) {
         throw;
     }
     RenewWorkBmp();
-    setCaption(kindName_ + ":" + SizeText());
+    SetCaption(kindName_ + ":" + SizeText());
 }
 
 bool TImageSlot::HasPixel(int x, int y) const {
@@ -131,7 +131,7 @@ PixelBlock TWorkspace::finishedFromOriginal() {
 
 bool TWorkspace::ApproxFromPoint() { return approxFromPoint(nullptr); }
 
-bool TWorkspace::approxFromPoint(PixelBlock* oldFinished) {
+bool TWorkspace::approxFromPoint(PixelBlock* oldFinished, TRect* region) {
     const auto* source = dynamic_cast<const TBitmap*>(Original.Image1.Picture().Graphic());
     if (!source || !source->Image().HasPixels() || Settings.PointX < 0 || Settings.PointY < 0 ||
         Settings.PointX >= source->Width() || Settings.PointY >= source->Height())
@@ -149,6 +149,7 @@ bool TWorkspace::approxFromPoint(PixelBlock* oldFinished) {
     // (and faulting in) a new one.
     grower.MaskDonor = dynamic_cast<TBitmap*>(Editing.Image1.Picture().Graphic());
     grower.Button1Click();
+    if (region) *region = grower.Bounds;
     Editing.Image1.Picture().AssignGraphic(grower.Image2.Picture().Graphic());
     Editing.RenewWorkBmp();
     Editing.WorkBmp->SetPixelDepth(TPixelDepth::pd24Bit);
@@ -171,9 +172,28 @@ bool TWorkspace::RunConversion() {
 
 // --- Pointer picking -------------------------------------------------------------
 
+void TWorkspace::noteSamePixels(const TPixelTrail::Store& before, const TBitmap* after) {
+    if (!Trail || !after) return;
+    TPixelTrail::Store now = after->SharedImage();
+    if (now.owner_before(before) || before.owner_before(now)) Trail->SamePixels.emplace_back(before, std::move(now));
+}
+
+TPixelTrail::Store TWorkspace::trailStore(const TImageSlot& slot) const {
+    if (!Trail || !slot.WorkBmp) return {};
+    return slot.WorkBmp->SharedImage();
+}
+
+void TWorkspace::readPixel(TImageSlot& slot, int x, int y) {
+    // Only a weak reference is held across the read: a strong one would make
+    // the store look shared and the read copy it.
+    const TPixelTrail::Store before = trailStore(slot);
+    slot.GetPix(x, y, slot.PixR, slot.PixG, slot.PixB);
+    noteSamePixels(before, slot.WorkBmp);
+}
+
 bool TWorkspace::Pick(TImageSlot& slot, int x, int y) {
     if (!slot.HasPixel(x, y)) return false;
-    slot.GetPix(x, y, slot.PixR, slot.PixG, slot.PixB);
+    readPixel(slot, x, y);
     Settings.TargetColor = RGB(slot.PixR, slot.PixG, slot.PixB);
     Settings.PointX = x;
     Settings.PointY = y;
@@ -186,8 +206,15 @@ bool TWorkspace::EraseGesture(TImageSlot& slot, int x, int y, bool apply) {
     // pixel block is handed from one to the other instead of being freed and
     // allocated again.
     PixelBlock spare;
-    if (!approxFromPoint(&spare)) return false;
+    TRect region;
+    if (!approxFromPoint(&spare, &region)) return false;
     runPixelRule(3, std::move(spare));
+    // Mode 3 paints where the mask has the clicked colour: inside the region,
+    // and all around it too when that colour is the mask's white.
+    if (Trail && !Trail->PaintedRows.empty() && Settings.TargetColor != clWhite) {
+        Trail->PaintedRows.back().FirstColumn = region.Left;
+        Trail->PaintedRows.back().LastColumn = region.Right - 1;
+    }
     Finished.RenewWorkBmp();
     if (apply) {
         CopyFinishedToOriginal();

@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <climits>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/pixels/Color.h"
 #include "core/workspace/ConvSettings.h"
@@ -46,6 +50,9 @@ public:
     // True when (X, Y) lies on a pixel of the slot's picture.
     bool HasPixel(int x, int y) const;
 
+    // Sets the caption and reports it (undo puts an earlier caption back).
+    void SetCaption(std::string caption);
+
     // Called after the caption changes (the picture and the extent report
     // through Image1.OnChange).
     std::function<void()> OnCaptionChange;
@@ -54,7 +61,25 @@ private:
     int number_;
     std::string kindName_;
     std::string caption_;
-    void setCaption(std::string caption);
+};
+
+// What a running command tells about the pixel stores it makes, so that a
+// record of its changes can leave out what cannot differ. The references are
+// weak: a note never keeps a store alive nor makes it look shared.
+struct TPixelTrail {
+    using Store = std::weak_ptr<const TBitmapImage>;
+    // The second store holds exactly the first one's pixels: the private copy
+    // that preparing a change of a shared store makes.
+    std::vector<std::pair<Store, Store>> SamePixels;
+    // To holds From's pixels except, at most, in stored rows FirstRow ..
+    // LastRow (none when FirstRow > LastRow) and columns FirstColumn ..
+    // LastColumn: a pixel rule's finished copy.
+    struct Painted {
+        Store From, To;
+        std::int64_t FirstRow, LastRow;
+        std::int64_t FirstColumn = 0, LastColumn = INT32_MAX;
+    };
+    std::vector<Painted> PaintedRows;
 };
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
@@ -79,6 +104,10 @@ public:
     // run (TitleText + percent + "%"); a text equal to the run's previous one
     // is not passed on again.
     std::function<void(const std::string&)> OnCaption;
+
+    // Where commands leave their notes while a record of them is kept; null
+    // (nothing noted) otherwise.
+    TPixelTrail* Trail = nullptr;
 
     // --- Files and copies ---
     // 1: original then finished (each reading the file anew; a failed first
@@ -133,14 +162,21 @@ private:
     // the run (the caption would not change).
     void setCaption(const std::string& text);
     std::string lastCaption_;
+    // Reads a pixel of Slot as GetPix does, noting the private copy that the
+    // read's preparation may make.
+    void readPixel(TImageSlot& slot, int x, int y);
+    void noteSamePixels(const TPixelTrail::Store& before, const TBitmap* after);
+    // The store of Slot's WorkBmp when a trail is kept, else none.
+    TPixelTrail::Store trailStore(const TImageSlot& slot) const;
     // The finished picture becomes a copy of the original's bitmap (sharing its
     // store). Returns the old finished pixel block when nothing else used it,
     // so that the next private copy can be written into it.
     PixelBlock finishedFromOriginal();
     // Modes 0-3; Spare, if it has the right size, receives the finished copy.
     void runPixelRule(int mode, PixelBlock spare);
-    // Mode 4; hands the old finished pixel block to the caller when asked.
-    bool approxFromPoint(PixelBlock* oldFinished);
+    // Mode 4; hands the old finished pixel block to the caller when asked,
+    // and the rectangle of the region grown to Region.
+    bool approxFromPoint(PixelBlock* oldFinished, TRect* region = nullptr);
 };
 
 } // namespace vem

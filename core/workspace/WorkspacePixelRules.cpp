@@ -34,29 +34,10 @@ constexpr int kSlice = 1024;
 
 enum Mode { KeepMatchMode = 0, EraseMatchMode = 1, KeepColorMode = 2, EraseColorMode = 3 };
 
-// Everything of a store but its pixels, as a private copy of it would carry.
-std::shared_ptr<TBitmapImage> headerCopy(const TBitmapImage& s) {
-    auto c = std::make_shared<TBitmapImage>();
-    c->Width = s.Width;
-    c->StoredHeight = s.StoredHeight;
-    c->BitCount = s.BitCount;
-    c->Compression = s.Compression;
-    c->Masks = s.Masks;
-    c->Device = s.Device;
-    c->ColorTable = s.ColorTable;
-    c->XPelsPerMeter = s.XPelsPerMeter;
-    c->YPelsPerMeter = s.YPelsPerMeter;
-    c->ClrUsed = s.ClrUsed;
-    c->ClrImportant = s.ClrImportant;
-    c->SavedFile = s.SavedFile;
-    c->CoreHeader = s.CoreHeader;
-    return c;
-}
-
 // Gives Finished (which shares Source) a store of its own, equal to Source
 // in everything but pixels, which the run fills row by row.
 void installPrivateCopy(TBitmap& finished, const TBitmapImage& source, PixelBlock recycled) {
-    auto store = headerCopy(source);
+    auto store = source.HeaderCopy();
     const std::size_t bytes = source.Pixels.size();
     if (recycled.size() != bytes) recycled.reset();
     store->Pixels = recycled.empty() ? PixelBlock::Uninitialized(bytes) : std::move(recycled);
@@ -271,6 +252,10 @@ public:
         const std::uint8_t* o = readsOriginal_ ? originalRow(y, limit) : nullptr;
         const std::uint8_t* e = editingRow(y, limit);
         const bool any = paintColumns(y, o, e, static_cast<int>(limit));
+        if (any) {
+            firstSelected_ = firstSelected_ < 0 ? y : firstSelected_;
+            lastSelected_ = y;
+        }
         if (any && !painted_) {
             // The first SetPixelColor prepares the finished bitmap, which is
             // private by now: only colours used and saved bytes go.
@@ -278,6 +263,18 @@ public:
             painted_ = true;
         }
         if (limit < width) RaiseScanLineError();
+    }
+
+    // The rows where the finished copy may differ from the original's store,
+    // as stored rows of the finished block.
+    TPixelTrail::Painted PaintedRows(const TBitmap& source) const {
+        TPixelTrail::Painted p{source.SharedImage(), finished_.SharedImage(), 0, -1};
+        if (firstSelected_ < 0) return p;
+        const bool topDown = dest_.TopDown();
+        const std::int64_t last = dest_.Height() - 1;
+        p.FirstRow = topDown ? firstSelected_ : last - lastSelected_;
+        p.LastRow = topDown ? lastSelected_ : last - firstSelected_;
+        return p;
     }
 
     // After the last row or a failure: the rest of the finished copy is
@@ -302,6 +299,7 @@ private:
     int copied_ = 0;
     bool editPrepared_ = false;
     bool painted_ = false;
+    int firstSelected_ = -1, lastSelected_ = -1;
 
     const std::uint8_t* originalRow(int y, std::int64_t& limit) const {
         if (!orig_ || y >= orig_->Height() || !orig_->Image().HasPixels()) RaiseScanLineError();
@@ -372,8 +370,16 @@ void TWorkspace::runPixelRule(int mode, PixelBlock spare) {
     else
         recycled.reset();
 
+    const TPixelTrail::Store originalBefore = trailStore(Original), editingBefore = trailStore(Editing);
     PixelRuleRun run(static_cast<Mode>(mode), Settings, Original.WorkBmp, Editing.WorkBmp, source, finished,
                      copying);
+    // Preparing the compared pictures for reading copies a shared store
+    // without changing a pixel; the finished copy differs only where selected.
+    auto note = [&] {
+        noteSamePixels(originalBefore, Original.WorkBmp);
+        noteSamePixels(editingBefore, Editing.WorkBmp);
+        if (Trail && copying) Trail->PaintedRows.push_back(run.PaintedRows(source));
+    };
     try {
         for (std::int64_t y = 0; y < height; ++y) {
             run.PaintRow(static_cast<int>(y), width);
@@ -382,9 +388,11 @@ void TWorkspace::runPixelRule(int mode, PixelBlock spare) {
         }
     } catch (...) {
         run.Finish();
+        note();
         throw;
     }
     run.Finish();
+    note();
 }
 
 } // namespace vem

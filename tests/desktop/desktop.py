@@ -397,7 +397,8 @@ class Desktop:
         self.run(["xdotool", "key", "--delay", "30", *keys])
 
     def type(self, text):
-        self.run(["xdotool", "type", "--delay", "20", text])
+        # "--": a text that starts with "-" is no option.
+        self.run(["xdotool", "type", "--delay", "20", "--", text])
 
     def move(self, x, y):
         self.run(["xdotool", "mousemove", str(x), str(y)])

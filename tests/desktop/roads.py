@@ -326,6 +326,55 @@ def road_png_export(d):
     d.program_alive()
 
 
+def road_undo_redo(d):
+    """Three regions erased with 結果を原画に即反映, taken back with Ctrl+Z and
+    made again with Ctrl+Y: the saved pictures equal vem-cli's."""
+    width, height = 60, 40
+    regions = {(5, 5): (220, 30, 30), (30, 8): (30, 200, 30), (48, 25): (30, 30, 220)}
+
+    def pixel(x, y):
+        if x in (0, width - 1) or y in (0, height - 1):
+            return FRAME_RGB
+        for (left, top), rgb in regions.items():
+            if left <= x < left + 8 and top <= y < top + 8:
+                return rgb
+        return (128, 128, 128)
+
+    picture = os.path.join(d.work, "regions.bmp")
+    with open(picture, "wb") as f:
+        f.write(bmp24(width, height, pixel))
+    points = [(left + 2, top + 3) for left, top in regions]
+    loaded, erased = os.path.join(d.work, "loaded.bmp"), os.path.join(d.work, "erased.bmp")
+    cli("copy", picture, loaded)
+    at = [arg for p in points for arg in ("--at", "%d,%d" % p)]
+    cli("erase", "--original", picture, *at, "--apply", "--out", erased)
+
+    d.launch_vem()
+    main = MainWindow(d)
+    open_by_typing(d, main, picture)
+    corners = poll(lambda: (lambda c: c if len(c) >= 2 else None)(picture_corners(d, FRAME_RGB)),
+                   "the picture in the original and finished windows")
+    # The finished window comes last in the cascade, on top of the others.
+    origin = max(corners, key=lambda p: p[0] + p[1])
+    main.press(*CHECKBOX1)
+    main.press(*CHECKBOX2)
+    for point in points:
+        before = d.screenshot()
+        d.click(origin[0] + point[0], origin[1] + point[1], button=3)
+        settle(d, before, "the right click at %s to erase its region" % (point,))
+
+    for keys, expected, what in (("ctrl+z", loaded, "Ctrl+Z"), ("ctrl+y", erased, "Ctrl+Y")):
+        for _ in points:
+            before = d.screenshot()
+            d.key(keys)
+            settle(d, before, "%s to change the pictures" % what)
+        saved = os.path.join(d.work, "saved-%s.bmp" % keys[-1])
+        save_by_typing(d, main, SAVE_BUTTON, saved)
+        check(filecmp.cmp(saved, expected, shallow=False), "three times %s saved other bytes than vem-cli" % what)
+    d.no_error_box("undo and redo")
+    d.program_alive()
+
+
 def cascade_steps(points):
     """The common step of POINTS sorted along the diagonal, right and down,
     or None when they are not successive cascade positions."""
@@ -778,6 +827,7 @@ ROADS = {
     "drops": road_drops,
     "dialog_hints": road_dialog_hints,
     "open_with": road_open_with,
+    "undo_redo": road_undo_redo,
 }
 
 

@@ -187,6 +187,8 @@ private slots:
         QTest::newRow("ViewZoomOut1") << "View" << "縮小(&O)" << "縮小" << "Ctrl+-" << -1;
         QTest::newRow("ViewActualSize1") << "View" << "等倍表示(&A)" << "等倍表示" << "Ctrl+1" << -1;
         QTest::newRow("ViewFitAll1") << "View" << "全体を表示(&F)" << "全体を表示" << "Ctrl+0" << -1;
+        QTest::newRow("EditUndo1") << "Edit" << "元に戻す(&U)" << "元に戻す" << "Ctrl+Z" << -1;
+        QTest::newRow("EditRedo1") << "Edit" << "やり直し(&R)" << "やり直し" << "Ctrl+Y" << -1;
         QTest::newRow("HelpAbout1") << "Help" << "バージョン情報(&A)..."
                                     << "バージョン情報|プログラムの情報，バージョン番号，および著作権を表示します" << ""
                                     << -1;
@@ -219,7 +221,7 @@ private slots:
         QCOMPARE(bar, QStringList({"ファイル(&F)", "編集", "表示(&V)", "ウィンドウ(&W)"}));
         QCOMPARE(texts(MainForm->View1), QStringList({"拡大(&I)", "縮小(&O)", "等倍表示(&A)", "全体を表示(&F)"}));
         QCOMPARE(texts(MainForm->File1), QStringList({"保存", "透過PNGで保存(&P)...", "-", "終了(&X)"}));
-        QCOMPARE(texts(MainForm->N3), QStringList({"変換"}));
+        QCOMPARE(texts(MainForm->N3), QStringList({"元に戻す(&U)", "やり直し(&R)", "-", "変換"}));
         QCOMPARE(texts(MainForm->Window1).mid(0, 5),
                  QStringList({"重ねて表示(&C)", "上下に並べて表示(&H)", "左右に並べて表示(&V)", "すべてを最小化(&M)",
                               "すべて整列(&A)"}));
@@ -444,6 +446,48 @@ private slots:
         });
         MainForm->HelpAbout1->trigger();
         QVERIFY(!fileDialogOpened);
+    }
+
+    // Undo and redo from the menu and by their keys from any window; never
+    // past a modal dialog, and only while there is a step for them.
+    void undoAndRedo() {
+        QVERIFY(QTest::qWaitForWindowActive(MainForm));
+        QAction* undo = MainForm->EditUndo1;
+        QAction* redo = MainForm->EditRedo1;
+        QVERIFY(!undo->isEnabled() && !redo->isEnabled());
+        QCOMPARE(redo->shortcuts().value(1), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+        auto scene = [](int x, int) { return x < 4 ? 0xFF0000u : 0x0000FFu; };
+        MainForm->LoadByTarget(1, WriteFile(path("u.bmp"), Bmp24(8, 3, scene)));
+        QVERIFY(undo->isEnabled() && !redo->isEnabled());
+
+        MainForm->CheckBox1->click();
+        MainForm->CheckBox2->click();
+        Click(MDIChild1->Image1(), Qt::LeftButton, QPointF(1, 1)); // a pick is no step
+        Click(MDIChild1->Image1(), Qt::RightButton, QPointF(1, 1));
+        QCOMPARE(MainForm->History.UndoSteps(), 2u); // the gesture and its two copies: one step
+        QCOMPARE(ShownPixel(MainForm->Workspace.Editing, 1, 1), 0x000000u);
+
+        QTest::keyClick(MDIChild2->Image1(), Qt::Key_Z, Qt::ControlModifier);
+        for (int n : {1, 3}) QCOMPARE(ShownPixel(MainForm->Workspace.Slot(n), 1, 1), 0xFF0000u);
+        QCOMPARE(MDIChild2->windowTitle(), QStringLiteral("MDIChild2"));
+        QVERIFY(MainForm->Workspace.Editing.Image1.Picture().Graphic() == nullptr);
+        QVERIFY(undo->isEnabled() && redo->isEnabled());
+        WhenModal([](QWidget* w) {
+            QTest::keyClick(w, Qt::Key_Z, Qt::ControlModifier);
+            static_cast<QDialog*>(w)->reject();
+        });
+        MainForm->HelpAbout1->trigger();
+        QCOMPARE(MainForm->History.UndoSteps(), 1u);
+        MainForm->N3->actions().first()->trigger();
+        QCOMPARE(MDIChild1->windowTitle(), QStringLiteral("MDIChild1"));
+        QVERIFY(MainForm->Workspace.Original.Image1.Picture().Graphic() == nullptr);
+        QVERIFY(!undo->isEnabled());
+
+        QTest::keyClick(MainForm, Qt::Key_Y, Qt::ControlModifier);
+        QTest::keyClick(MDIChild3->Image1(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(MDIChild1->windowTitle(), QStringLiteral("原画:8×3"));
+        QCOMPARE(ShownPixel(MainForm->Workspace.Finished, 1, 1), 0x000000u);
+        QVERIFY(!redo->isEnabled());
     }
 
     void roadLoadCopyConvertSave() {
