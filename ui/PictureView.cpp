@@ -1,11 +1,11 @@
 #include "PictureView.h"
 
 #include <algorithm>
-#include <climits>
-#include <new>
 #include <bit>
+#include <climits>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include <QMouseEvent>
 #include <QPaintEvent>

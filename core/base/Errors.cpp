@@ -83,10 +83,6 @@ void RaiseScanLineError() { throw EInvalidGraphicOperation(msg::ScanLineOutOfRan
 
 void RaiseOutOfMemory() { throw EOutOfMemory(msg::OutOfMemory); }
 
-void RaiseTooLarge() {
-    EOutOfMemory e(msg::OutOfMemory);
-    e.TooLarge = true;
-    throw e;
-}
+void RaiseTooLarge() { throw EOutOfMemory(msg::OutOfMemory, true); }
 
 } // namespace vem

@@ -42,7 +42,8 @@ VEM_EXCEPTION(EOutOfResources)
 // all (TooLarge): freeing memory cannot help with the latter.
 class EOutOfMemory : public Exception {
 public:
-    using Exception::Exception;
+    explicit EOutOfMemory(std::string message, bool tooLarge = false)
+        : Exception(std::move(message)), TooLarge(tooLarge) {}
     const char* ClassName() const noexcept override { return "EOutOfMemory"; }
     bool TooLarge = false;
 };
