@@ -150,6 +150,14 @@ void prepareWindows() {
     settle();
 }
 
+// A workspace without windows holding the MP picture, with the levels the
+// program's clicks use: the engine's share of a right click.
+void prepareEngine(TWorkspace& engine, int mp) {
+    engine.Settings.ApproxLV = Approx;
+    engine.Settings.LimitLV = Limit;
+    engine.LoadByTarget(1, pictureFile(mp));
+}
+
 // --- Open ----------------------------------------------------------------------
 
 // Beside two TPicture::LoadFile calls of the same file.
@@ -172,9 +180,7 @@ void BM_RightClick(benchmark::State& state) {
     const int mp = static_cast<int>(state.range(0));
     const int side = sideOf(mp);
     TWorkspace engine;
-    engine.Settings.ApproxLV = Approx;
-    engine.Settings.LimitLV = Limit;
-    engine.LoadByTarget(1, pictureFile(mp));
+    prepareEngine(engine, mp);
     MainForm->LoadByTarget(1, QString::fromStdString(pictureFile(mp)));
     settle();
     paired(
@@ -256,9 +262,7 @@ void BM_FittedRightClick(benchmark::State& state) {
     const int mp = static_cast<int>(state.range(0));
     const int side = sideOf(mp);
     TWorkspace engine;
-    engine.Settings.ApproxLV = Approx;
-    engine.Settings.LimitLV = Limit;
-    engine.LoadByTarget(1, pictureFile(mp));
+    prepareEngine(engine, mp);
     freshPictures(mp);
     MainForm->ViewFitAll1->trigger();
     settle();

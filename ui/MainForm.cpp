@@ -167,30 +167,37 @@ void TMainForm::createActions() {
                                   QStringLiteral("すべて整列"));
     connect(WindowArrangeAll1, &QAction::triggered, this, guarded(this, &TMainForm::ArrangeIcons));
 
-    // Zoom: Ctrl++ also as Ctrl+= and Ctrl+;, where + needs Shift.
+    // The commands added beside the design's, each with its shortcuts:
+    // - zoom: Ctrl++ also as Ctrl+= and Ctrl+;, where + needs Shift;
+    // - undo and redo act on the pictures. A text field that has the focus
+    //   keeps these keys for its own text, as it keeps cut, copy and paste.
     const QString view = QStringLiteral("View");
-    ViewZoomIn1 = newAction("ViewZoomIn1", view, QStringLiteral("拡大(&I)"), -1, QStringLiteral("拡大"));
-    ViewZoomIn1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
-                               QKeySequence(Qt::CTRL | Qt::Key_Semicolon)});
-    connect(ViewZoomIn1, &QAction::triggered, this, guarded(this, &TMainForm::ViewZoomIn1Execute));
-    ViewZoomOut1 = newAction("ViewZoomOut1", view, QStringLiteral("縮小(&O)"), -1, QStringLiteral("縮小"));
-    ViewZoomOut1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
-    connect(ViewZoomOut1, &QAction::triggered, this, guarded(this, &TMainForm::ViewZoomOut1Execute));
-    ViewActualSize1 = newAction("ViewActualSize1", view, QStringLiteral("等倍表示(&A)"), -1, QStringLiteral("等倍表示"));
-    ViewActualSize1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
-    connect(ViewActualSize1, &QAction::triggered, this, guarded(this, &TMainForm::ViewActualSize1Execute));
-    ViewFitAll1 = newAction("ViewFitAll1", view, QStringLiteral("全体を表示(&F)"), -1, QStringLiteral("全体を表示"));
-    ViewFitAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
-    connect(ViewFitAll1, &QAction::triggered, this, guarded(this, &TMainForm::ViewFitAll1Execute));
-
-    // Undo and redo act on the pictures. A text field that has the focus
-    // keeps these keys for its own text, as it keeps cut, copy and paste.
-    EditUndo1 = newAction("EditUndo1", edit, QStringLiteral("元に戻す(&U)"), -1, QStringLiteral("元に戻す"));
-    EditUndo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    connect(EditUndo1, &QAction::triggered, this, guarded(this, &TMainForm::EditUndo1Execute));
-    EditRedo1 = newAction("EditRedo1", edit, QStringLiteral("やり直し(&R)"), -1, QStringLiteral("やり直し"));
-    EditRedo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    connect(EditRedo1, &QAction::triggered, this, guarded(this, &TMainForm::EditRedo1Execute));
+    const struct {
+        QAction*& action;
+        const char* name;
+        const QString& category;
+        const char* caption;
+        const char* hint;
+        QList<QKeySequence> keys;
+        void (TMainForm::*handler)();
+    } added[] = {
+        {ViewZoomIn1, "ViewZoomIn1", view, "拡大(&I)", "拡大",
+         {Qt::CTRL | Qt::Key_Plus, Qt::CTRL | Qt::Key_Equal, Qt::CTRL | Qt::Key_Semicolon},
+         &TMainForm::ViewZoomIn1Execute},
+        {ViewZoomOut1, "ViewZoomOut1", view, "縮小(&O)", "縮小", {Qt::CTRL | Qt::Key_Minus}, &TMainForm::ViewZoomOut1Execute},
+        {ViewActualSize1, "ViewActualSize1", view, "等倍表示(&A)", "等倍表示", {Qt::CTRL | Qt::Key_1},
+         &TMainForm::ViewActualSize1Execute},
+        {ViewFitAll1, "ViewFitAll1", view, "全体を表示(&F)", "全体を表示", {Qt::CTRL | Qt::Key_0},
+         &TMainForm::ViewFitAll1Execute},
+        {EditUndo1, "EditUndo1", edit, "元に戻す(&U)", "元に戻す", {Qt::CTRL | Qt::Key_Z}, &TMainForm::EditUndo1Execute},
+        {EditRedo1, "EditRedo1", edit, "やり直し(&R)", "やり直し", {Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z},
+         &TMainForm::EditRedo1Execute},
+    };
+    for (const auto& a : added) {
+        a.action = newAction(a.name, a.category, QString::fromUtf8(a.caption), -1, QString::fromUtf8(a.hint));
+        a.action->setShortcuts(a.keys);
+        connect(a.action, &QAction::triggered, this, guarded(this, a.handler));
+    }
 
     HelpAbout1 = newAction("HelpAbout1", QStringLiteral("Help"), QStringLiteral("バージョン情報(&A)..."), -1,
                            QStringLiteral("バージョン情報|プログラムの情報，バージョン番号，および著作権を表示します"));

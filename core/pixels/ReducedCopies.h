@@ -19,7 +19,6 @@ struct TReducedLevel {
     int Shift = 0;
     std::int32_t Width = 0, Height = 0;
     std::unique_ptr<std::uint8_t[]> Bgr;
-    std::uint8_t* Row(int y) { return Bgr.get() + static_cast<std::size_t>(y) * 3 * static_cast<std::size_t>(Width); }
     const std::uint8_t* Row(int y) const {
         return Bgr.get() + static_cast<std::size_t>(y) * 3 * static_cast<std::size_t>(Width);
     }
