@@ -18,6 +18,9 @@
 // - undo: on a grid of flat patches of about 5 % each, the right click with
 //   結果を原画に即反映 recorded as a step beside the same click with the
 //   history off ("x_off"), and undo and redo of such steps with their repaint.
+// - erase loop: right clicks with 結果を原画に即反映 one after another, each
+//   erasing one patch, with the minor page faults of each click after the
+//   second one (fresh memory shows as faults), with the history off and on.
 // Pictures: the engine benchmark's blobs (one flat blob with +-2 noise over
 // about half the picture), 近似LV 6, 限界LV 12, at 16 and 64 megapixels.
 #include <benchmark/benchmark.h>
@@ -397,6 +400,41 @@ void BM_UndoRedo(benchmark::State& state) {
     if (!underCap || !sameAsLoaded) state.SkipWithError("the history dropped a step or undo did not give back the picture");
 }
 
+// --- Erase loop ------------------------------------------------------------------
+
+long minorFaults() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// Clicks on the patches one after another with the copy-back on; the first
+// two clicks of each round fill the program's spare memory and are not counted.
+void BM_EraseLoop(benchmark::State& state) {
+    const int mp = static_cast<int>(state.range(0));
+    const bool recording = state.range(1) != 0;
+    std::vector<double> faults, times;
+    int k = PatchColumns * PatchRows;
+    for (auto _ : state) {
+        if (k + 1 >= PatchColumns * PatchRows) {
+            loadPatches(mp);
+            MainForm->History.Recording = recording;
+            erasePatch(mp, 0);
+            erasePatch(mp, 1);
+            k = 2;
+        }
+        const long before = minorFaults();
+        const double seconds = erasePatch(mp, k++);
+        faults.push_back(static_cast<double>(minorFaults() - before));
+        times.push_back(seconds);
+        state.SetIterationTime(seconds);
+    }
+    restoreSettings();
+    state.counters["median_ms"] = median(times) * 1e3;
+    state.counters["faults_per_click"] = median(faults);
+    state.counters["most_faults"] = *std::max_element(faults.begin(), faults.end());
+}
+
 // --- Memory ----------------------------------------------------------------------
 
 // Runs ARGS to its end and returns its peak resident size in MB (0 on failure).
@@ -464,6 +502,13 @@ BENCHMARK(BM_ZoomStep)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FittedRightClick)->Arg(64)->UseManualTime()->Iterations(Runs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EraseRecorded)->Arg(64)->UseManualTime()->Iterations(2 * Runs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EraseLoop)
+    ->ArgNames({"mp", "history"})
+    ->Args({64, 0})
+    ->Args({64, 1})
+    ->UseManualTime()
+    ->Iterations(3 * Runs)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UndoRedo)->Arg(64)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

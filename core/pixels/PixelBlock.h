@@ -10,6 +10,8 @@ namespace vem {
 // are filled by a reader or a copy anyway, so they are allocated raw. Zeroed()
 // uses calloc, whose large blocks come straight from the kernel already zero.
 // Every failed allocation raises EOutOfMemory.
+// Large blocks are not freed at once: a few wait as spares for the next
+// request of the same size, which then costs no fresh memory.
 class PixelBlock {
 public:
     PixelBlock() = default;
@@ -28,6 +30,10 @@ public:
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     void reset();
+
+    // Frees every spare block; returns whether there was any.
+    static bool ReleaseSpares();
+    static std::size_t SpareCount();
 
 private:
     std::uint8_t* data_ = nullptr;

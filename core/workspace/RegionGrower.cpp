@@ -98,7 +98,9 @@ void TForm3::FormCreate(const TConvSettings& settings, TPicture& original) {
     unexpanded_.clear();
 
     wordsPerRow_ = (static_cast<std::size_t>(width_) + 63) / 64;
-    assignOrRaise(joined_, wordsPerRow_ * static_cast<std::size_t>(height_), std::uint64_t(0));
+    joinedWords_ = wordsPerRow_ * static_cast<std::size_t>(height_);
+    joinedBlock_ = PixelBlock::Zeroed(joinedWords_ * sizeof(std::uint64_t));
+    joined_ = reinterpret_cast<std::uint64_t*>(joinedBlock_.data());
     parked_.clear();
     anyParked_ = false;
     const std::size_t pixels = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
@@ -241,7 +243,7 @@ template <class Source> TForm3::Span TForm3::extend(const Source& source, const 
 }
 
 void TForm3::markRange(int y, int from, int to) {
-    std::uint64_t* row = joined_.data() + static_cast<std::size_t>(y) * wordsPerRow_;
+    std::uint64_t* row = joined_ + static_cast<std::size_t>(y) * wordsPerRow_;
     const unsigned first = static_cast<unsigned>(from) >> 6, last = static_cast<unsigned>(to) >> 6;
     const std::uint64_t headMask = ~std::uint64_t(0) << (from & 63);
     const std::uint64_t tailMask = ~std::uint64_t(0) >> (63 - (to & 63));
@@ -283,7 +285,7 @@ template <class Source> int TForm3::follow(const Source& source, const Criterion
 
 // Tries row NY from every pixel of Span (which lies on the row next to it).
 template <class Source> void TForm3::scanRow(const Source& source, const Criterion& crit, int ny, const Span& span) {
-    const std::uint64_t* bits = joined_.data() + static_cast<std::size_t>(ny) * wordsPerRow_;
+    const std::uint64_t* bits = joined_ + static_cast<std::size_t>(ny) * wordsPerRow_;
     const std::uint8_t* row = source.row(ny);
     const std::uint8_t* from = source.row(span.y);
     for (int x = span.left; x <= span.right;) {
@@ -310,7 +312,7 @@ void TForm3::pushSpan(const Span& span) {
         stack_.push_back(span);
         return;
     }
-    if (parked_.empty()) assignOrRaise(parked_, joined_.size(), std::uint64_t(0));
+    if (parked_.empty()) assignOrRaise(parked_, joinedWords_, std::uint64_t(0));
     std::uint64_t* row = parked_.data() + static_cast<std::size_t>(span.y) * wordsPerRow_;
     for (int x = span.left; x <= span.right; ++x) row[static_cast<unsigned>(x) >> 6] |= std::uint64_t(1) << (x & 63);
     anyParked_ = true;
@@ -326,7 +328,7 @@ template <class Source> void TForm3::drain(const Source& source, const Criterion
             for (const int y : {span.y - kPrefetchRows, span.y + kPrefetchRows}) {
                 if (y < 0 || y >= height_) continue;
                 source.prefetch(span.left, y);
-                __builtin_prefetch(joined_.data() + static_cast<std::size_t>(y) * wordsPerRow_ +
+                __builtin_prefetch(joined_ + static_cast<std::size_t>(y) * wordsPerRow_ +
                                    (static_cast<unsigned>(span.left) >> 6));
             }
         }
@@ -399,7 +401,7 @@ void TForm3::buildMask() {
     for (int y = 0; y < height_; ++y) {
         std::uint8_t* row = img->PictureRow(y);
         std::memset(row + pixelBytes, 0, stride - pixelBytes);
-        const std::uint64_t* bits = joined_.data() + static_cast<std::size_t>(y) * wordsPerRow_;
+        const std::uint64_t* bits = joined_ + static_cast<std::size_t>(y) * wordsPerRow_;
         for (std::size_t w = 0; w < wordsPerRow_; ++w) {
             const int x0 = static_cast<int>(w * 64);
             const int n = std::min(64, width_ - x0);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/pixels/Color.h"
+#include "core/pixels/PixelBlock.h"
 #include "core/workspace/ConvSettings.h"
 #include "core/workspace/Picture.h"
 
@@ -93,7 +94,11 @@ private:
     Criterion makeCriterion() const;
     int width_ = 0, height_ = 0;
     std::size_t wordsPerRow_ = 0;
-    std::vector<std::uint64_t> joined_;  // one bit per pixel, rows word-aligned
+    // One bit per pixel, rows word-aligned; a pixel block, so that the next
+    // click's grower takes the same memory again.
+    PixelBlock joinedBlock_;
+    std::uint64_t* joined_ = nullptr;
+    std::size_t joinedWords_ = 0;
     std::vector<std::uint64_t> parked_;  // spans waiting when the stack is full
     bool anyParked_ = false;
     std::vector<Span> stack_;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,47 @@ TEST(Gesture, TwoClicksWithAndWithoutApplying) {
             EXPECT_TRUE(test::PictureEquals(s.ws.Finished, 12, 8, second));
         }
     }
+}
+
+// Clicks with the copy-back on, one after another, on a picture large enough
+// for its blocks to be kept as spares: from the fourth click on, every store
+// the slots hold is written into memory an earlier click let go of, and the
+// pictures are what fresh memory would give.
+TEST(Gesture, RepeatedClicksWithApplyingReuseTheirMemory) {
+    constexpr int kSide = 640; // 1.2 MB per picture
+    auto stripes = [](int x, int y) { return (x / 64 + y / 64) % 2 ? kRed : kBlue; };
+    TWorkspace ws;
+    ws.Settings.BackColor = kBack;
+    PutPicture(ws.Original, *MakeBitmap24(kSide, kSide, stripes));
+    PutPicture(ws.Finished, *MakeBitmap24(kSide, kSide, stripes));
+    std::vector<const std::uint8_t*> seen;
+    auto blocks = [&] {
+        std::vector<const std::uint8_t*> now;
+        for (TImageSlot* slot : {&ws.Original, &ws.Editing, &ws.Finished}) now.push_back(slot->WorkBmp->Image().Pixels.data());
+        return now;
+    };
+    std::vector<std::pair<int, int>> erased;
+    for (int click = 0; click < 6; ++click) {
+        const int x = 32 + 64 * click, y = 32;
+        ASSERT_TRUE(ws.EraseGesture(ws.Original, x, y, true));
+        erased.emplace_back(x / 64, y / 64);
+        const std::vector<const std::uint8_t*> now = blocks();
+        if (click >= 3) {
+            for (const std::uint8_t* block : now) EXPECT_NE(std::find(seen.begin(), seen.end(), block), seen.end()) << click;
+        }
+        seen.insert(seen.end(), now.begin(), now.end());
+    }
+    auto expected = [&](int x, int y) {
+        const std::pair<int, int> cell(x / 64, y / 64);
+        return std::find(erased.begin(), erased.end(), cell) != erased.end() ? kBack : stripes(x, y);
+    };
+    EXPECT_TRUE(test::PictureEquals(ws.Original, kSide, kSide, expected));
+    EXPECT_TRUE(test::PictureEquals(ws.Finished, kSide, kSide, expected));
+    // Given back, the spares are gone, and the next click still works.
+    EXPECT_TRUE(PixelBlock::ReleaseSpares());
+    EXPECT_EQ(PixelBlock::SpareCount(), 0u);
+    EXPECT_TRUE(ws.EraseGesture(ws.Original, 32, 160, true));
+    EXPECT_EQ(GetRValue(PixelAt(ws.Original, 32, 160)), GetRValue(kBack));
 }
 
 TEST(Gesture, ClickInTheMaskTakesTheMasksColourAndGrowsInTheOriginal) {
