@@ -6,9 +6,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "core/base/Errors.h"
 #include "core/pixels/PixelCodec.h"
+#include "core/pixels/PixelRuns.h"
 
 namespace vem {
 
@@ -175,6 +177,7 @@ void TForm3::FloodFill() {
 struct TForm3::Criterion {
     unsigned min[3], span[3]; // channel in range when (v - min) <= span, unsigned
     unsigned bias, limit;      // step allowed when (v - cur + bias) <= limit, unsigned
+    TRunTest runs;             // the same tests on stored bytes, for whole runs of 24-bit pixels
     bool inRange(std::uint32_t c) const {
         return static_cast<unsigned>(red(c)) - min[0] <= span[0] && static_cast<unsigned>(green(c)) - min[1] <= span[1] &&
                static_cast<unsigned>(blue(c)) - min[2] <= span[2];
@@ -213,6 +216,8 @@ TForm3::Criterion TForm3::makeCriterion() const {
         c.bias = a;
         c.limit = 2 * a;
     }
+    // Stored order is blue, green, red.
+    c.runs = TRunTest({MinB, MinG, MinR}, {MaxB, MaxG, MaxR}, ApproxLV);
     return c;
 }
 
@@ -220,6 +225,7 @@ TForm3::Criterion TForm3::makeCriterion() const {
 // far as the steps allow, and returns the span.
 template <class Source> TForm3::Span TForm3::extend(const Source& source, const Criterion& crit, int x, int y) {
     const std::uint8_t* row = source.row(y);
+    if constexpr (std::is_same_v<Source, Bgr24Source>) return extendRuns(crit, row, x, y);
     const std::uint32_t seed = source.at(row, x);
     int left = x;
     for (std::uint32_t cur = seed; left > 0 && !isJoined(left - 1, y);) {
@@ -236,6 +242,69 @@ template <class Source> TForm3::Span TForm3::extend(const Source& source, const 
         cur = c;
     }
     // The bits are set afterwards: each loop moves away from what it joined.
+    if (left < x) markRange(y, left, x - 1);
+    if (right > x) markRange(y, x + 1, right);
+    Count += right - left;
+    return {y, left, right};
+}
+
+namespace {
+// The runs of a row are measured a piece at a time, each piece cut short at
+// the first pixel that has joined already: a run never needs testing past
+// that pixel, and a long row already joined is not tested in vain.
+constexpr int kRunPiece = 256;
+constexpr int kShortStretch = 8;
+} // namespace
+
+int TForm3::nextJoined(int y, int from, int end) const {
+    const std::uint64_t* bits = joined_ + static_cast<std::size_t>(y) * wordsPerRow_;
+    std::size_t w = static_cast<unsigned>(from) >> 6;
+    std::uint64_t word = bits[w] & (~std::uint64_t(0) << (from & 63));
+    const std::size_t lastWord = static_cast<unsigned>(end - 1) >> 6;
+    while (!word) {
+        if (++w > lastWord) return end;
+        word = bits[w];
+    }
+    return std::min(end, static_cast<int>(w * 64) + std::countr_zero(word));
+}
+
+int TForm3::previousJoined(int y, int from, int begin) const {
+    const std::uint64_t* bits = joined_ + static_cast<std::size_t>(y) * wordsPerRow_;
+    std::size_t w = static_cast<unsigned>(from) >> 6;
+    std::uint64_t word = bits[w] & (~std::uint64_t(0) >> (63 - (from & 63)));
+    const std::size_t firstWord = static_cast<unsigned>(begin) >> 6;
+    while (!word) {
+        if (w == firstWord) return begin - 1;
+        word = bits[--w];
+    }
+    return std::max(begin - 1, static_cast<int>(w * 64) + 63 - std::countl_zero(word));
+}
+
+// Extend for plain 24-bit rows, whole runs at a time.
+TForm3::Span TForm3::extendRuns(const Criterion& crit, const std::uint8_t* row, int x, int y) {
+    // A pixel of a corridor one pixel wide has no neighbour to join in its
+    // row: one test each way, before any run is measured.
+    auto joinsFrom = [&](int from, int to) {
+        return to >= 0 && to < width_ && !isJoined(to, y) && crit.runs.Joins(row + 3 * to, row + 3 * from);
+    };
+    int right = joinsFrom(x, x + 1) ? x + 2 : width_ + 1;
+    while (right < width_) {
+        const int piece = std::min(width_, right + kRunPiece);
+        const int free = nextJoined(y, right, piece);
+        const int end = RunRight(row, width_, right, free, crit.runs);
+        right = end;
+        if (end < piece) break;
+    }
+    right = right > width_ ? x : right - 1;
+    int left = joinsFrom(x, x - 1) ? x - 2 : -2;
+    while (left >= 0) {
+        const int piece = std::max(0, left - kRunPiece + 1);
+        const int free = previousJoined(y, left, piece) + 1;
+        const int end = RunLeft(row, width_, left, free, crit.runs);
+        left = end;
+        if (end >= piece) break;
+    }
+    left = left < -1 ? x : left + 1;
     if (left < x) markRange(y, left, x - 1);
     if (right > x) markRange(y, x + 1, right);
     Count += right - left;
@@ -288,6 +357,35 @@ template <class Source> void TForm3::scanRow(const Source& source, const Criteri
     const std::uint64_t* bits = joined_ + static_cast<std::size_t>(ny) * wordsPerRow_;
     const std::uint8_t* row = source.row(ny);
     const std::uint8_t* from = source.row(span.y);
+    if constexpr (std::is_same_v<Source, Bgr24Source>) {
+        // Each stretch of free pixels (within one word of the bits) is tested
+        // many pixels at a time for the first one that joins.
+        const int stop = span.right + 1;
+        for (int x = span.left; x < stop;) {
+            const std::uint64_t word = bits[static_cast<unsigned>(x) >> 6] >> (x & 63);
+            const int wordEnd = (x | 63) + 1;
+            // The shift brings in zeros, which read as free past the word's end.
+            x += std::countr_zero(~word);
+            if (x >= wordEnd) continue;
+            if (x >= stop) break;
+            const std::uint64_t ahead = bits[static_cast<unsigned>(x) >> 6] >> (x & 63);
+            const int freeEnd = std::min({stop, wordEnd, ahead ? x + std::countr_zero(ahead) : wordEnd});
+            int k = x;
+            // A short stretch (a corridor's span) is cheaper tested pixel by pixel.
+            if (freeEnd - x < kShortStretch)
+                while (k < freeEnd && !crit.runs.Joins(row + 3 * k, from + 3 * k)) ++k;
+            else
+                k = FirstJoining(row, from, width_, x, freeEnd, crit.runs);
+            if (k == freeEnd) {
+                x = freeEnd;
+                continue;
+            }
+            markJoined(k, ny);
+            ++Count;
+            x = follow(source, crit, k, ny, ny - span.y) + 1;
+        }
+        return;
+    }
     for (int x = span.left; x <= span.right;) {
         const std::uint64_t word = bits[static_cast<unsigned>(x) >> 6];
         if (word == ~std::uint64_t(0)) { // 64 joined pixels: nothing to try

@@ -113,6 +113,11 @@ private:
         joined_[static_cast<std::size_t>(y) * wordsPerRow_ + (static_cast<unsigned>(x) >> 6)] |= std::uint64_t(1) << (x & 63);
     }
     void markRange(int y, int from, int to);
+    // The first joined pixel of row Y in FROM .. END-1 (END when none), and
+    // the last one in BEGIN .. FROM (BEGIN - 1 when none).
+    int nextJoined(int y, int from, int end) const;
+    int previousJoined(int y, int from, int begin) const;
+    Span extendRuns(const Criterion& crit, const std::uint8_t* row, int x, int y);
     template <class Source> void grow(const Source& source);
     template <class Source> Span extend(const Source& source, const Criterion& crit, int x, int y);
     template <class Source> int follow(const Source& source, const Criterion& crit, int x, int y, int dir);

@@ -8,6 +8,7 @@
 
 #include "core/base/Errors.h"
 #include "core/pixels/PixelCodec.h"
+#include "core/pixels/PixelRuns.h"
 #include "core/workspace/RegionGrower.h"
 #include "support/EnginePictures.h"
 #include "support/SpiralCorridor.h"
@@ -124,7 +125,13 @@ TEST_P(GrowerMatchesReference, OnRandomPictures) {
                                         << " approx " << s.ApproxLV);
         const auto region = referenceRegion(*bmp, s);
         largest = std::max<long>(largest, std::count(region.begin(), region.end(), 1));
-        expectMask(*grow(*bmp, s), region, w, h, s.TargetColor);
+        // Every path of the run loops this processor has, the plain one included.
+        for (int path = 0; path <= static_cast<int>(BestVectorPath()); ++path) {
+            SCOPED_TRACE(testing::Message() << "vector path " << path);
+            SetVectorPath(static_cast<TVectorPath>(path));
+            expectMask(*grow(*bmp, s), region, w, h, s.TargetColor);
+        }
+        SetVectorPath(BestVectorPath());
         // With almost no room for waiting spans, the parked-span path must
         // find the same region.
         expectMask(*grow(*bmp, s, 1), region, w, h, s.TargetColor);
@@ -142,6 +149,34 @@ INSTANTIATE_TEST_SUITE_P(
                       LevelCase{"wide_step_small_limit", {2, 6}, {255, INT_MAX}, 3, 3},
                       LevelCase{"many_colours", {30, 60}, {20, 40}, 12, 10}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The run loops of every vector path against the plain ones, on rows of few
+// colours with small noise (long runs, broken now and then), from every start.
+TEST(PixelRuns, VectorPathsAgreeWithThePlainLoops) {
+    std::mt19937 rng(2024);
+    auto byte = [&](int lo, int hi) { return static_cast<std::uint8_t>(std::uniform_int_distribution<int>(lo, hi)(rng)); };
+    for (int round = 0; round < 200; ++round) {
+        const int width = std::uniform_int_distribution<int>(2, 200)(rng);
+        std::vector<std::uint8_t> row(3 * static_cast<std::size_t>(width)), above(row.size());
+        for (auto* r : {&row, &above})
+            for (std::size_t i = 0; i < r->size(); ++i) (*r)[i] = static_cast<std::uint8_t>(100 + (i % 3) * 20 + byte(0, 6));
+        for (int i = 0; i < 3; ++i) row[3 * static_cast<std::size_t>(byte(0, static_cast<std::uint8_t>(width - 1))) + i % 3] = byte(0, 255);
+        const TRunTest t({byte(90, 125), byte(90, 125), byte(90, 125)}, {byte(135, 170), byte(135, 170), byte(135, 170)},
+                         round % 50 == 49 ? -1 : byte(0, 7));
+        for (int from = 1; from + 1 < width; ++from) {
+            int expected[3] = {};
+            for (int path = 0; path <= static_cast<int>(BestVectorPath()); ++path) {
+                SetVectorPath(static_cast<TVectorPath>(path));
+                const int got[3] = {RunRight(row.data(), width, from, width, t), RunLeft(row.data(), width, from, 0, t),
+                                    FirstJoining(row.data(), above.data(), width, from, width, t)};
+                if (path == 0) std::copy(got, got + 3, expected);
+                ASSERT_EQ(std::vector<int>(got, got + 3), std::vector<int>(expected, expected + 3))
+                    << "round " << round << " path " << path << " from " << from;
+            }
+        }
+    }
+    SetVectorPath(BestVectorPath());
+}
 
 // A square spiral corridor one pixel wide, walked up, down, left and right,
 // with a noisy corridor colour: the fill must follow it to its end and no further.
