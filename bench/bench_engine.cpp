@@ -3,34 +3,24 @@
 // picture's bytes into an existing buffer measured in the same run. Every
 // figure is also reported as "x_copy": its time over that copy's time.
 //
-// Pictures (24-bit, deterministic), at 16 and 64 megapixels:
-// - pair: an original of noisy texture and an editing picture that differs
-//   from it on about half the pixels, in patches (modes 0-3);
-// - blobs: flat-colour blobs with +-2 noise, the start's blob about half the
-//   picture; 近似LV 6, 限界LV 12, target = the blob's colour (mode 4, gesture);
-// - spiral: a square spiral corridor one pixel wide between one-pixel walls,
-//   entered at (0, 0), about half the picture, +-4 noise; 近似LV 8, 限界LV 4.
+// The pictures (24-bit, deterministic, at 16 and 64 megapixels) are the
+// pair, the blobs and the spiral of EngineCases.h.
 //
 // Memory: "extra_B_per_px" is the peak resident growth during mode 4 beyond
 // the picture the run leaves behind (the new mask), per picture pixel;
 // "repeat_B_per_px" the whole growth when the mask replaces an earlier one.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <ctime>
-#include <malloc.h>
-#include <cmath>
 #include <cstring>
 #include <fstream>
+#include <malloc.h>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "BenchPictures.h"
+#include "EngineCases.h"
 #include "core/pixels/Bitmap.h"
 #include "core/workspace/Workspace.h"
-#include "support/SpiralCorridor.h"
 
 #ifdef VEM_BENCH_OPENCV
 #include <opencv2/imgproc.hpp>
@@ -41,46 +31,15 @@ using namespace vembench;
 
 namespace {
 
-std::unique_ptr<TBitmap> pairOriginal(int side) {
-    return makePicture(side, side, [](int x, int y) {
-        const std::uint32_t h = hash(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), 1);
-        return RGB(static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h >> 16));
-    });
-}
-
-// Differs from the original in about half of its 8 x 8 patches.
-std::unique_ptr<TBitmap> pairEditing(const TBitmap& original) {
-    const TBitmapImage& o = original.Image();
-    return makePicture(o.Width, o.Height(), [&](int x, int y) {
-        const std::uint8_t* p = o.PictureRow(y) + 3 * x;
-        const bool differs = hash(static_cast<std::uint32_t>(x / 8), static_cast<std::uint32_t>(y / 8), 3) & 1;
-        return differs ? RGB(static_cast<std::uint8_t>(p[2] ^ 0x40), p[1], p[0]) : RGB(p[2], p[1], p[0]);
-    });
-}
-
-constexpr TColor kCorridor = RGB(100, 160, 220);
-
-std::unique_ptr<TBitmap> spiral(int side) {
-    const SpiralCorridor corridor = MakeSpiralCorridor(side);
-    return makePicture(side, side, [&](int px, int py) { return noisy(corridor.At(px, py) ? kCorridor : RGB(20, 20, 20), px, py, 4); });
-}
-
 // --- The copy every figure is compared with --------------------------------
 
 std::map<int, double> gCopySeconds;
 
 double measureCopy(int megapixels) {
-    const std::size_t bytes = static_cast<std::size_t>(sideOf(megapixels)) * sideOf(megapixels) * 3;
-    std::vector<std::uint8_t> from(bytes, 1), to(bytes, 2);
+    PictureCopy copy(megapixels);
     std::vector<double> runs;
-    for (int i = 0; i < 7; ++i) {
-        const double t0 = threadSeconds();
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::DoNotOptimize(to.data());
-        runs.push_back(threadSeconds() - t0);
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
+    for (int i = 0; i < 7; ++i) runs.push_back(secondsOf(copy));
+    return median(runs);
 }
 
 double copySeconds(int megapixels) {
@@ -91,14 +50,10 @@ double copySeconds(int megapixels) {
 
 void BM_Copy(benchmark::State& state) {
     const int mp = static_cast<int>(state.range(0));
-    const std::size_t bytes = static_cast<std::size_t>(sideOf(mp)) * sideOf(mp) * 3;
-    std::vector<std::uint8_t> from(bytes, 1), to(bytes, 2);
+    PictureCopy copy(mp);
     double total = 0;
     for (auto _ : state) {
-        const double t0 = threadSeconds();
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::DoNotOptimize(to.data());
-        const double s = threadSeconds() - t0;
+        const double s = secondsOf(copy);
         state.SetIterationTime(s);
         total += s;
     }
@@ -110,9 +65,7 @@ void BM_Copy(benchmark::State& state) {
 template <class Op> void timed(benchmark::State& state, int megapixels, Op&& op) {
     double total = 0;
     for (auto _ : state) {
-        const double t0 = threadSeconds();
-        op();
-        const double s = threadSeconds() - t0;
+        const double s = secondsOf(op);
         state.SetIterationTime(s);
         total += s;
     }
@@ -133,18 +86,7 @@ void BM_PixelRule(benchmark::State& state) {
     const int mode = static_cast<int>(state.range(0));
     const int mp = static_cast<int>(state.range(1));
     TWorkspace ws;
-    {
-        auto original = pairOriginal(sideOf(mp));
-        auto editing = pairEditing(*original);
-        ws.Original.Image1.Picture().AssignGraphic(original.get());
-        ws.Finished.Image1.Picture().AssignGraphic(pairOriginal(sideOf(mp)).get()); // a second load of the file
-        ws.Editing.Image1.Picture().AssignGraphic(editing.get());
-    }
-    for (TImageSlot* s : {&ws.Original, &ws.Editing, &ws.Finished}) s->RenewWorkBmp();
-    ws.Original.Image1.SetBounds(sideOf(mp), sideOf(mp));
-    ws.Settings.ConvMode = mode;
-    ws.Settings.TargetColor = RGB(1, 2, 3);
-    ws.Settings.BackColor = RGB(255, 0, 255);
+    loadPair(ws, sideOf(mp), mode);
     int captions = 0;
     ws.OnCaption = [&](const std::string&) { ++captions; };
     timed(state, mp, [&] { ws.RunConversion(); });
@@ -152,33 +94,6 @@ void BM_PixelRule(benchmark::State& state) {
 }
 
 // --- Mode 4 and the gesture ----------------------------------------------------
-
-struct GrowCase {
-    std::unique_ptr<TBitmap> (*make)(int);
-    TColor target;
-    int approx, limit, startX, startY;
-};
-
-GrowCase growCase(int which, int side) {
-    if (which == 0) return {blobs, kBlob, 6, 12, side / 4, side / 2};
-    return {spiral, kCorridor, 8, 4, 0, 0};
-}
-
-void loadForGrowing(TWorkspace& ws, const GrowCase& c, int side) {
-    auto picture = c.make(side);
-    ws.Original.Image1.Picture().AssignGraphic(picture.get());
-    ws.Finished.Image1.Picture().AssignGraphic(c.make(side).get());
-    for (TImageSlot* s : {&ws.Original, &ws.Finished}) {
-        s->Image1.SetBounds(side, side);
-        s->RenewWorkBmp();
-    }
-    ws.Settings.TargetColor = c.target;
-    ws.Settings.ApproxLV = c.approx;
-    ws.Settings.LimitLV = c.limit;
-    ws.Settings.PointX = c.startX;
-    ws.Settings.PointY = c.startY;
-    ws.Settings.BackColor = clWhite;
-}
 
 void BM_ApproxFromPoint(benchmark::State& state) {
     const int which = static_cast<int>(state.range(0));
@@ -206,17 +121,9 @@ void BM_ApproxFromPoint(benchmark::State& state) {
     const double repeated = peakGrowth();
     const double maskBytes = static_cast<double>(ws.Editing.WorkBmp->Image().Pixels.size());
     const double pixels = static_cast<double>(side) * side;
-
-    long joined = 0;
-    {
-        const TBitmapImage& m = ws.Editing.WorkBmp->Image();
-        for (int y = 0; y < side; ++y) {
-            const std::uint8_t* row = m.PictureRow(y);
-            for (int x = 0; x < side; ++x) joined += row[3 * x] != 0xFF || row[3 * x + 1] != 0xFF || row[3 * x + 2] != 0xFF;
-        }
-    }
+    const double share = regionShare(ws.Editing.WorkBmp->Image());
     timed(state, mp, [&] { ws.RunConversion(); });
-    state.counters["region_share"] = static_cast<double>(joined) / pixels;
+    state.counters["region_share"] = share;
     state.counters["extra_B_per_px"] = (fresh - maskBytes) / pixels;
     state.counters["repeat_B_per_px"] = repeated / pixels;
 }
@@ -272,6 +179,7 @@ BENCHMARK(BM_OpenCVFloodFill)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 #endif
+
 
 int main(int argc, char** argv) {
     // A fixed threshold: every large block is mapped on allocation and
