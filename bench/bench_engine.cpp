@@ -22,10 +22,6 @@
 #include "core/pixels/Bitmap.h"
 #include "core/workspace/Workspace.h"
 
-#ifdef VEM_BENCH_OPENCV
-#include <opencv2/imgproc.hpp>
-#endif
-
 using namespace vem;
 using namespace vembench;
 
@@ -137,27 +133,6 @@ void BM_Gesture(benchmark::State& state) {
     timed(state, mp, [&] { ws.EraseGesture(ws.Original, c.startX, c.startY, false); });
 }
 
-#ifdef VEM_BENCH_OPENCV
-// The peer: 4-connected floating-range fill (+-近似LV), mask only.
-void BM_OpenCVFloodFill(benchmark::State& state) {
-    const int which = static_cast<int>(state.range(0));
-    const int mp = static_cast<int>(state.range(1));
-    const int side = sideOf(mp);
-    const GrowCase c = growCase(which, side);
-    auto picture = c.make(side);
-    TBitmapImage& img = picture->MutableImage();
-    // Stored rows are bottom-up: the matrix is the picture upside down.
-    cv::Mat source(side, side, CV_8UC3, img.Pixels.data(), static_cast<std::size_t>(img.Stride()));
-    cv::Mat mask(side + 2, side + 2, CV_8UC1);
-    const cv::Point seed(c.startX, side - 1 - c.startY);
-    const cv::Scalar level(c.approx, c.approx, c.approx);
-    timed(state, mp, [&] {
-        mask.setTo(0);
-        cv::floodFill(source, mask, seed, cv::Scalar(), nullptr, level, level, 4 | cv::FLOODFILL_MASK_ONLY | (255 << 8));
-    });
-}
-#endif
-
 } // namespace
 
 BENCHMARK(BM_Copy)->Arg(1)->Arg(16)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -172,14 +147,6 @@ BENCHMARK(BM_ApproxFromPoint)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Gesture)->ArgName("MP")->Arg(1)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond);
-#ifdef VEM_BENCH_OPENCV
-BENCHMARK(BM_OpenCVFloodFill)
-    ->ArgNames({"spiral", "MP"})
-    ->ArgsProduct({{0, 1}, {16, 64}})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-#endif
-
 
 int main(int argc, char** argv) {
     // A fixed threshold: every large block is mapped on allocation and
