@@ -205,7 +205,11 @@ void fusedPass(const TBitmapImage& original, const TBitmapImage& editing, std::u
             std::memcpy(&a, o + 3 * x, 8);
             std::memcpy(&b, e + 3 * x, 8);
             const std::uint64_t diff = CompareOriginal ? a ^ b : b ^ target2;
-            const std::uint64_t selected = (((diff & first) ? 0 : first) | ((diff & second) ? 0 : second)) ^ flip;
+            // Selection as masks, not branches: the patches of differing
+            // pixels would make a branch per pixel unpredictable.
+            const std::uint64_t equal = (first & (0 - std::uint64_t((diff & first) == 0))) |
+                                        (second & (0 - std::uint64_t((diff & second) == 0)));
+            const std::uint64_t selected = equal ^ flip;
             const std::uint64_t r = (back2 & selected) | (a & ~selected);
             std::memcpy(d + 3 * x, &r, 8);
         }
