@@ -223,7 +223,8 @@ TForm3::Criterion TForm3::makeCriterion() const {
 
 // Joins the free neighbours left and right of (X, Y), which has joined, as
 // far as the steps allow, and returns the span.
-template <class Source> TForm3::Span TForm3::extend(const Source& source, const Criterion& crit, int x, int y) {
+template <class Source>
+[[gnu::always_inline]] inline TForm3::Span TForm3::extend(const Source& source, const Criterion& crit, int x, int y) {
     const std::uint8_t* row = source.row(y);
     if constexpr (std::is_same_v<Source, Bgr24Source>) return extendRuns(crit, row, x, y);
     const std::uint32_t seed = source.at(row, x);
@@ -280,8 +281,10 @@ int TForm3::previousJoined(int y, int from, int begin) const {
     return std::max(begin - 1, static_cast<int>(w * 64) + 63 - std::countl_zero(word));
 }
 
-// Extend for plain 24-bit rows, whole runs at a time.
-TForm3::Span TForm3::extendRuns(const Criterion& crit, const std::uint8_t* row, int x, int y) {
+// Extend for plain 24-bit rows, whole runs at a time. Both are inlined: in a
+// vertical corridor they run once per row, and a span handed back through
+// memory stalls the processor on every call.
+[[gnu::always_inline]] inline TForm3::Span TForm3::extendRuns(const Criterion& crit, const std::uint8_t* row, int x, int y) {
     // A pixel of a corridor one pixel wide has no neighbour to join in its
     // row: one test each way, before any run is measured.
     auto joinsFrom = [&](int from, int to) {
@@ -343,7 +346,10 @@ template <class Source> int TForm3::follow(const Source& source, const Criterion
         const int ny = y + dir;
         if (ny < 0 || ny >= height_ || isJoined(x, ny)) return firstRight;
         const int ahead = ny + kPrefetchRows * dir;
-        if (ahead >= 0 && ahead < height_) source.prefetch(x, ahead);
+        if (ahead >= 0 && ahead < height_) {
+            source.prefetch(x, ahead);
+            __builtin_prefetch(joined_ + static_cast<std::size_t>(ahead) * wordsPerRow_ + (static_cast<unsigned>(x) >> 6));
+        }
         const std::uint32_t c = source.at(x, ny);
         if (!crit.joins(c, source.at(x, y))) return firstRight;
         markJoined(x, ny);
