@@ -23,21 +23,21 @@ namespace {
 // The plain loops: one pixel at a time, the reference of the others.
 int plainRight(const std::uint8_t* row, int x, int end, const TRunTest& t) {
     for (; x < end; ++x)
-        if (!t.Joins(row + 3 * x, row + 3 * x - 3)) return x;
+        if (!t.Joins(row + 3 * std::ptrdiff_t{x}, row + 3 * std::ptrdiff_t{x} - 3)) return x;
     return end;
 }
 int plainLeft(const std::uint8_t* row, int x, int begin, const TRunTest& t) {
     for (; x >= begin; --x)
-        if (!t.Joins(row + 3 * x, row + 3 * x + 3)) return x;
+        if (!t.Joins(row + 3 * std::ptrdiff_t{x}, row + 3 * std::ptrdiff_t{x} + 3)) return x;
     return begin - 1;
 }
 int plainFirst(const std::uint8_t* row, const std::uint8_t* neighbour, int x, int end, const TRunTest& t) {
     for (; x < end; ++x)
-        if (t.Joins(row + 3 * x, neighbour + 3 * x)) return x;
+        if (t.Joins(row + 3 * std::ptrdiff_t{x}, neighbour + 3 * std::ptrdiff_t{x})) return x;
     return end;
 }
 
-TVectorPath best() {
+TVectorPath best() noexcept {
 #if defined(__x86_64__)
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") ? TVectorPath::Avx2 : TVectorPath::Sse2;
@@ -46,9 +46,14 @@ TVectorPath best() {
 #endif
 }
 
-// Chosen once, before main, so that no thread sees it change unless a test narrows it.
-const TVectorPath gBest = best();
-TVectorPath gPath = gBest;
+// Asked once; every thread sees the same answer.
+TVectorPath bestOnce() noexcept {
+    static const TVectorPath path = best();
+    return path;
+}
+
+// The path in use, until a test narrows it.
+TVectorPath gPath = bestOnce();
 
 } // namespace
 
@@ -65,10 +70,10 @@ TRunTest::TRunTest(const std::array<std::uint8_t, 3>& lo, const std::array<std::
     }
 }
 
-TVectorPath BestVectorPath() { return gBest; }
+TVectorPath BestVectorPath() { return bestOnce(); }
 TVectorPath VectorPath() { return gPath; }
 TVectorPath SetVectorPath(TVectorPath path) {
-    gPath = static_cast<int>(path) <= static_cast<int>(gBest) ? path : gBest;
+    gPath = static_cast<int>(path) <= static_cast<int>(bestOnce()) ? path : bestOnce();
     return gPath;
 }
 

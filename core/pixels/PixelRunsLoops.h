@@ -5,6 +5,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "core/pixels/PixelRuns.h"
@@ -27,11 +28,11 @@ template <class Lanes> struct Loops {
         // A register read from pixel X must end inside the row.
         const std::int64_t lastLoad = 3 * std::int64_t(width) - Lanes::Bytes;
         for (; x + Pixels <= end && 3 * std::int64_t(x) <= lastLoad; x += Pixels) {
-            const std::uint32_t failing = ~Lanes::Passing(row + 3 * x, row + 3 * x - 3, pattern) & PixelBytes;
+            const std::uint32_t failing = ~Lanes::Passing(row + 3 * std::ptrdiff_t{x}, row + 3 * std::ptrdiff_t{x} - 3, pattern) & PixelBytes;
             if (failing) return x + std::countr_zero(failing) / 3;
         }
         for (; x < end; ++x)
-            if (!t.InBounds(row + 3 * x) || !t.Near(row + 3 * x, row + 3 * x - 3)) return x;
+            if (!t.InBounds(row + 3 * std::ptrdiff_t{x}) || !t.Near(row + 3 * std::ptrdiff_t{x}, row + 3 * std::ptrdiff_t{x} - 3)) return x;
         return end;
     }
 
@@ -41,12 +42,12 @@ template <class Lanes> struct Loops {
         // The register holds pixels X - Pixels + 1 .. X, compared with the ones
         // right of them.
         for (; x - Pixels + 1 >= begin && 3 * std::int64_t(x - Pixels + 2) <= lastLoad; x -= Pixels) {
-            const std::uint8_t* first = row + 3 * (x - Pixels + 1);
+            const std::uint8_t* first = row + 3 * static_cast<std::ptrdiff_t>(x - Pixels + 1);
             const std::uint32_t failing = ~Lanes::Passing(first, first + 3, pattern) & PixelBytes;
             if (failing) return x - Pixels + 1 + (31 - std::countl_zero(failing)) / 3;
         }
         for (; x >= begin; --x)
-            if (!t.InBounds(row + 3 * x) || !t.Near(row + 3 * x, row + 3 * x + 3)) return x;
+            if (!t.InBounds(row + 3 * std::ptrdiff_t{x}) || !t.Near(row + 3 * std::ptrdiff_t{x}, row + 3 * std::ptrdiff_t{x} + 3)) return x;
         return begin - 1;
     }
 
@@ -55,12 +56,12 @@ template <class Lanes> struct Loops {
         const typename Lanes::Pattern pattern(t);
         const std::int64_t lastLoad = 3 * std::int64_t(width) - Lanes::Bytes;
         for (; x + Pixels <= end && 3 * std::int64_t(x) <= lastLoad; x += Pixels) {
-            const std::uint32_t m = Lanes::Passing(row + 3 * x, neighbour + 3 * x, pattern);
+            const std::uint32_t m = Lanes::Passing(row + 3 * std::ptrdiff_t{x}, neighbour + 3 * std::ptrdiff_t{x}, pattern);
             const std::uint32_t passing = m & (m >> 1) & (m >> 2) & FirstBytes;
             if (passing) return x + std::countr_zero(passing) / 3;
         }
         for (; x < end; ++x)
-            if (t.InBounds(row + 3 * x) && t.Near(row + 3 * x, neighbour + 3 * x)) return x;
+            if (t.InBounds(row + 3 * std::ptrdiff_t{x}) && t.Near(row + 3 * std::ptrdiff_t{x}, neighbour + 3 * std::ptrdiff_t{x})) return x;
         return end;
     }
 };

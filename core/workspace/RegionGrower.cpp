@@ -288,7 +288,7 @@ int TForm3::previousJoined(int y, int from, int begin) const {
     // A pixel of a corridor one pixel wide has no neighbour to join in its
     // row: one test each way, before any run is measured.
     auto joinsFrom = [&](int from, int to) {
-        return to >= 0 && to < width_ && !isJoined(to, y) && crit.runs.Joins(row + 3 * to, row + 3 * from);
+        return to >= 0 && to < width_ && !isJoined(to, y) && crit.runs.Joins(row + 3 * std::ptrdiff_t{to}, row + 3 * std::ptrdiff_t{from});
     };
     int right = joinsFrom(x, x + 1) ? x + 2 : width_ + 1;
     while (right < width_) {
@@ -379,7 +379,7 @@ template <class Source> void TForm3::scanRow(const Source& source, const Criteri
             int k = x;
             // A short stretch (a corridor's span) is cheaper tested pixel by pixel.
             if (freeEnd - x < kShortStretch)
-                while (k < freeEnd && !crit.runs.Joins(row + 3 * k, from + 3 * k)) ++k;
+                while (k < freeEnd && !crit.runs.Joins(row + 3 * std::ptrdiff_t{k}, from + 3 * std::ptrdiff_t{k})) ++k;
             else
                 k = FirstJoining(row, from, width_, x, freeEnd, crit.runs);
             if (k == freeEnd) {
