@@ -7,6 +7,7 @@ tests build, which mutate into interesting damage faster than large files.
 Run from anywhere; the files are committed, so this is only needed to change them.
 """
 import os
+import random
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -125,6 +126,47 @@ def emf(frame, extra_records=b""):
 write("fuzz_emf", "emf_inch.emf", emf((0, 0, 2540, 1270)))
 write("fuzz_emf", "emf_with_record.emf", emf((100, 100, 1000, 2000), struct.pack("<IIii", 9, 16, 640, 480)))
 write("fuzz_wmf", "emf_in_wmf.wmf", emf((0, 0, 254, 254)))
+
+# --- Region grower ------------------------------------------------------------------
+# Layout in fuzz/fuzz_grower.cpp: kind, width, height, flags, table size,
+# masks, levels, target, start, table, then one palette choice per pixel.
+
+LEVELS = {-1: 4, 0: 5, 3: 8, 16: 11, 32: 12, 255: 17, 1000: 19}
+
+
+def grower_seed(kind, width, height, table_size, masks=((0, 0),) * 3, limit=32, approx=16,
+                target=(0, 0), start=(0, 0), topdown=False):
+    rnd = random.Random(kind * 1000 + width)
+    # Through the workspace with a lending editing picture, and again with
+    # room for only four waiting spans.
+    flags = 2 | 4 | 8 | 16 | (3 << 5) | (1 if topdown else 0)
+    out = bytes([kind, width - 1, height - 1, flags]) + struct.pack("<H", table_size)
+    out += b"".join(bytes(m) for m in masks)
+    out += bytes([LEVELS[limit], LEVELS[approx]])
+    tkind, tvalue = target
+    out += bytes([tkind]) + struct.pack("<I", tvalue)
+    out += bytes([0, start[0] + 2, start[1] + 2])
+    out += bytes(rnd.randrange(256) for _ in range(4 * table_size))
+    out += b"".join(struct.pack("<I", rnd.getrandbits(32)) for _ in range(8))
+    # Blocks of one palette value with a stripe of another through them.
+    out += bytes((x // 6 + y // 5) % 3 if x != y else 7 for y in range(height) for x in range(width))
+    return out
+
+
+write("fuzz_grower", "pal1.bin", grower_seed(0, 30, 20, 2, target=(0, 0x0505), start=(5, 5)))
+write("fuzz_grower", "pal4_short_table.bin", grower_seed(1, 31, 21, 5, target=(0, 0x0909), start=(9, 9), topdown=True))
+write("fuzz_grower", "pal8_full_table.bin", grower_seed(2, 32, 22, 256, target=(0, 0x0303), start=(3, 3)))
+write("fuzz_grower", "rgb555.bin", grower_seed(3, 33, 23, 0, target=(0, 0x0404), start=(4, 4), topdown=True))
+write("fuzz_grower", "rgb565.bin", grower_seed(4, 34, 24, 0, target=(0, 0x0606), start=(6, 6)))
+write("fuzz_grower", "masked16_444.bin",
+      grower_seed(5, 35, 25, 0, masks=((8, 4), (4, 4), (0, 4)), target=(0, 0x0202), start=(2, 2), topdown=True))
+write("fuzz_grower", "rgb24.bin", grower_seed(6, 36, 26, 0, target=(0, 0x0A0A), start=(10, 10)))
+write("fuzz_grower", "rgb32_topdown.bin", grower_seed(7, 37, 27, 0, target=(0, 0x0101), start=(1, 1), topdown=True))
+write("fuzz_grower", "masked32_101010.bin",
+      grower_seed(8, 38, 28, 0, masks=((20, 10), (10, 10), (0, 10)), target=(0, 0x0707), start=(7, 7)))
+write("fuzz_grower", "device.bin", grower_seed(9, 48, 48, 0, limit=255, approx=3, target=(2, 15), start=(0, 47)))
+write("fuzz_grower", "rgb24_negative_levels.bin", grower_seed(6, 12, 9, 0, limit=-1, approx=-1, target=(1, 0x10), start=(11, 8)))
+write("fuzz_grower", "rgb24_start_outside.bin", grower_seed(6, 12, 9, 0, limit=1000, approx=1000, target=(3, 0x12345678), start=(-1, 4)))
 
 # --- Integer text -----------------------------------------------------------------
 

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_icon fuzz_wmf fuzz_emf fuzz_inttext)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_icon fuzz_wmf fuzz_emf fuzz_inttext fuzz_grower)
 
 build=build/fuzz
 CC=clang-14 CXX=clang++-14 cmake -S fuzz -B "$build" -G Ninja >/dev/null

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -242,7 +243,17 @@ INSTANTIATE_TEST_SUITE_P(
                       DepthCase{32, 0, {}, false, TPixelDepth::pd32Bit},
                       DepthCase{32, 3, {0xFF0000, 0xFF00, 0xFF}, false, TPixelDepth::pdCustom},
                       DepthCase{2, 0, {}, false, TPixelDepth::pdCustom},
-                      DepthCase{64, 0, {}, false, TPixelDepth::pdCustom}));
+                      DepthCase{64, 0, {}, false, TPixelDepth::pdCustom}),
+    [](const auto& info) {
+        const DepthCase& c = info.param;
+        std::string name = "Bits" + std::to_string(c.bits) + (c.device ? "_Device" : "");
+        if (c.compression) {
+            char mask[12];
+            std::snprintf(mask, sizeof mask, "%X", static_cast<unsigned>(c.masks[0]));
+            name += std::string("_RedMask") + mask;
+        }
+        return name + "_" + PixelDepthName(c.expected);
+    });
 
 TEST(BitmapDepthTest, SameDepthMakesNoCopyAndCustomIsRefused) {
     auto a = makeBitmap(3, 3, TPixelDepth::pd8Bit);

@@ -9,6 +9,7 @@
 #include "core/formats/Stream.h"
 #include "core/pixels/Bitmap.h"
 #include "support/BmpBuilder.h"
+#include "support/TestNames.h"
 
 using namespace vem;
 using namespace vem::test;
@@ -76,7 +77,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SizeCase{0, {1, 2, 3, 4, 5, 6, 7, 8}, {1, 2, 3, 4, 5, 6, 7, 8}},      // 0 means the block
                       SizeCase{3, {1, 2, 3, 4, 5, 6, 7, 8}, {1, 2, 3, 0, 0, 0, 0, 0}},      // fewer declared
                       SizeCase{0, {1, 2, 3}, {1, 2, 3, 0, 0, 0, 0, 0}},                     // file cut short
-                      SizeCase{0xFFFFFFFF, {1, 2, 3, 4, 5, 6, 7, 8, 9, 9}, {1, 2, 3, 4, 5, 6, 7, 8}})); // never past the block
+                      SizeCase{0xFFFFFFFF, {1, 2, 3, 4, 5, 6, 7, 8, 9, 9}, {1, 2, 3, 4, 5, 6, 7, 8}}), // never past the block
+    [](const auto& info) {
+        return "Declared" + std::to_string(info.param.sizeImage) + "_Present" + std::to_string(info.param.data.size());
+    });
 
 TEST(BmpReader, CoreHeaderReadsUnsignedSizesAndThreeByteEntries) {
     BmpBuilder b(40000, 1, 1);
@@ -259,21 +263,29 @@ TEST(BmpRunLength, Rle4AlternatesNibbles) {
 }
 
 // Codes that leave the picture are clipped; codes cut short stop the decode.
-class RleClipping : public ::testing::TestWithParam<Bytes> {};
+struct ClipCase {
+    const char* name;
+    Bytes codes;
+};
+class RleClipping : public ::testing::TestWithParam<ClipCase> {};
 TEST_P(RleClipping, NeverWritesOutsideThePicture) {
     TBitmap bmp;
-    LoadBmp(bmp, BmpBuilder(3, 2, 8).Compression(1).ClrUsed(3).Table(rleTable()).Pixels(GetParam()).Build());
+    LoadBmp(bmp, BmpBuilder(3, 2, 8).Compression(1).ClrUsed(3).Table(rleTable()).Pixels(GetParam().codes).Build());
     EXPECT_EQ(bmp.Image().Pixels.size(), 3u * 2u * 4u);
     EXPECT_EQ(devicePixel(bmp, 0, 1), (std::array<int, 3>{0, 0, 255}));
 }
 INSTANTIATE_TEST_SUITE_P(
     Codes, RleClipping,
-    ::testing::Values(rle::Join({rle::Repeat(1, 1), rle::Repeat(255, 2), rle::Repeat(255, 2), rle::EndOfLine(),
-                                 rle::EndOfLine(), rle::EndOfLine(), rle::Repeat(255, 1)}),
-                      rle::Join({rle::Repeat(1, 1), rle::Delta(255, 255), rle::Repeat(255, 2)}),
-                      rle::Join({rle::Repeat(1, 1), rle::Delta(200, 0), rle::Literal8({2, 2, 2, 2, 2})}),
-                      rle::Join({rle::Repeat(1, 1), Bytes{0, 200, 2, 2}}),  // literal cut short
-                      rle::Join({rle::Repeat(1, 1), Bytes{0, 2, 1}}),        // delta cut short
-                      rle::Join({rle::Repeat(1, 1), Bytes{5}})));            // odd byte at the end
+    ::testing::Values(ClipCase{"RunsPastTheRowAndTheTop",
+                               rle::Join({rle::Repeat(1, 1), rle::Repeat(255, 2), rle::Repeat(255, 2), rle::EndOfLine(),
+                                          rle::EndOfLine(), rle::EndOfLine(), rle::Repeat(255, 1)})},
+                      ClipCase{"DeltaOutOfThePicture",
+                               rle::Join({rle::Repeat(1, 1), rle::Delta(255, 255), rle::Repeat(255, 2)})},
+                      ClipCase{"LiteralPastTheRow",
+                               rle::Join({rle::Repeat(1, 1), rle::Delta(200, 0), rle::Literal8({2, 2, 2, 2, 2})})},
+                      ClipCase{"LiteralCutShort", rle::Join({rle::Repeat(1, 1), Bytes{0, 200, 2, 2}})},
+                      ClipCase{"DeltaCutShort", rle::Join({rle::Repeat(1, 1), Bytes{0, 2, 1}})},
+                      ClipCase{"OddByteAtTheEnd", rle::Join({rle::Repeat(1, 1), Bytes{5}})}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

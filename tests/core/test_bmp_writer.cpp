@@ -146,7 +146,8 @@ TEST_P(BmpDefaultMasks, BitmapWithoutMasksOfItsOwnGetsTheDefaults) {
 }
 INSTANTIATE_TEST_SUITE_P(Depths, BmpDefaultMasks,
                          ::testing::Values(DefaultMasks{16, {0xF800, 0x07E0, 0x001F}},
-                                           DefaultMasks{32, {0x00FF0000, 0x0000FF00, 0x000000FF}}));
+                                           DefaultMasks{32, {0x00FF0000, 0x0000FF00, 0x000000FF}}),
+                         [](const auto& info) { return "Bits" + std::to_string(info.param.bits); });
 
 TEST(BmpWriter, MaskedBitmapFromACoreFileKeepsItsMasks) {
     // The core layout has no place for masks, so the info header is used.

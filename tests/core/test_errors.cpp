@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "support/TestNames.h"
+
 namespace {
 
 TEST(FormatMessage, FillsPlaceholdersInOrder) {
@@ -22,6 +24,7 @@ TEST(FormatMessage, FillsPlaceholdersInOrder) {
 }
 
 struct BoxCase {
+    const char* name;
     const char* message;
     const char* shown;
 };
@@ -36,17 +39,22 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, ErrorBoxTextTest,
     ::testing::Values(
         // Every message of the program ends in a Japanese character.
-        BoxCase{"'abc' は整数ではありません", "'abc' は整数ではありません."},
-        BoxCase{"メモリが足りません", "メモリが足りません."},
-        BoxCase{"システムエラー。コード：5.\nAccess denied", "システムエラー。コード：5.\nAccess denied."},
-        BoxCase{"", ""},
+        BoxCase{"NotAnInteger", "'abc' は整数ではありません", "'abc' は整数ではありません."},
+        BoxCase{"OutOfMemory", "メモリが足りません", "メモリが足りません."},
+        BoxCase{"SystemErrorEndingInAscii", "システムエラー。コード：5.\nAccess denied",
+                "システムエラー。コード：5.\nAccess denied."},
+        BoxCase{"Empty", "", ""},
         // ASCII endings: "/" (0x2F) and above get the period; "." and below do not.
-        BoxCase{"a", "a."}, BoxCase{"1", "1."}, BoxCase{"path/", "path/."}, BoxCase{"end.", "end."},
-        BoxCase{"end-", "end-"}, BoxCase{"end!", "end!"}, BoxCase{"end ", "end "}, BoxCase{"end\n", "end\n"},
+        BoxCase{"Letter", "a", "a."}, BoxCase{"Digit", "1", "1."}, BoxCase{"Slash", "path/", "path/."},
+        BoxCase{"Period", "end.", "end."}, BoxCase{"Hyphen", "end-", "end-"}, BoxCase{"Exclamation", "end!", "end!"},
+        BoxCase{"Space", "end ", "end "}, BoxCase{"NewLine", "end\n", "end\n"},
         // Two-, three- and four-byte characters all sort above ".".
-        BoxCase{"é", "é."}, BoxCase{"。", "。."}, BoxCase{"😀", "😀."},
+        BoxCase{"TwoByteCharacter", "é", "é."}, BoxCase{"ThreeByteCharacter", "。", "。."},
+        BoxCase{"FourByteCharacter", "😀", "😀."},
         // A stray continuation byte or a cut sequence is one (high) byte of its own.
-        BoxCase{"-\x80", "-\x80."}, BoxCase{"-\xE3\x81", "-\xE3\x81."}, BoxCase{"\x80\x80\x80\x80-", "\x80\x80\x80\x80-"}));
+        BoxCase{"StrayContinuationByte", "-\x80", "-\x80."}, BoxCase{"CutSequence", "-\xE3\x81", "-\xE3\x81."},
+        BoxCase{"ContinuationBytesThenHyphen", "\x80\x80\x80\x80-", "\x80\x80\x80\x80-"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct TitleCase {
     const char* path;
@@ -64,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(Paths, ApplicationTitleTest,
                                            TitleCase{"tool", "tool"}, TitleCase{"/opt/my.dir/VEM", "Vem"},
                                            TitleCase{"./ViewerApp.tar.gz", "Viewerapp"},
                                            TitleCase{"/x/.hidden", ""}, TitleCase{"", ""},
-                                           TitleCase{"/usr/bin/ヴェムVEM.exe", "ヴェムvem"}));
+                                           TitleCase{"/usr/bin/ヴェムVEM.exe", "ヴェムvem"}),
+                         [](const auto& info) { return vem::test::TestNamePart(info.param.path); });
 
 TEST(SystemErrorText, HasNoTrailingPeriodSpaceOrControl) {
     for (int errnum : {ENOENT, EACCES, EISDIR, ENOSPC, 0, 9999}) {

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+#include "support/TestNames.h"
+
 namespace {
 
 const vem::TFileFormatsList& registry() { return vem::TFileFormatsList::Instance(); }
@@ -60,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(Names, ExtractExtensionTest,
                                            ExtCase{"x.tar.gz", "gz"}, ExtCase{"README", ""},
                                            ExtCase{"/tmp/my.dir/README", ""}, ExtCase{"/tmp/my.dir/a.Ico", "Ico"},
                                            ExtCase{"name.", ""}, ExtCase{".hidden", "hidden"},
-                                           ExtCase{"/a.b/", ""}, ExtCase{"", ""}, ExtCase{"画像.ＢＭＰ", "ＢＭＰ"}));
+                                           ExtCase{"/a.b/", ""}, ExtCase{"", ""}, ExtCase{"画像.ＢＭＰ", "ＢＭＰ"}),
+                         [](const auto& info) { return vem::test::TestNamePart(info.param.fileName); });
 
 TEST(ExpandFileName, MakesRelativeNamesAbsolute) {
     const std::string cwd = std::filesystem::current_path().string();

@@ -1,8 +1,9 @@
 // Replays every input the fuzzers found trouble with (tests/data/findings/
 // <target>/) and every fuzz seed (fuzz/corpus/<target>/): each must load or be
 // refused with one of the program's own exceptions, and what loads must
-// survive a save and a reload unchanged. The findings also have tests of
-// their own below, stating what the fixed reader does with them.
+// survive a save and a reload unchanged; a grower input must grow the region
+// that its definition gives. The findings also have tests of their own below,
+// stating what the fixed reader does with them.
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -17,6 +18,7 @@
 #include "core/formats/Stream.h"
 #include "core/pixels/Bitmap.h"
 #include "support/BmpBuilder.h"
+#include "support/GrowerCheck.h"
 
 using namespace vem;
 using namespace vem::test;
@@ -25,7 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Input {
-    std::string target; // fuzz_bmp, fuzz_icon, fuzz_wmf, fuzz_emf, fuzz_inttext
+    std::string target; // fuzz_bmp, fuzz_icon, fuzz_wmf, fuzz_emf, fuzz_inttext, fuzz_grower
     std::string path;
 };
 
@@ -115,6 +117,8 @@ TEST_P(FuzzInput, LoadsOrIsRefusedWithOurOwnMessage) {
         replayKeptBytes<TIcon>(bytes);
     } else if (in.target == "fuzz_wmf" || in.target == "fuzz_emf") {
         replayKeptBytes<TMetafile>(bytes);
+    } else if (in.target == "fuzz_grower") {
+        EXPECT_EQ(CheckGrower(bytes.data(), bytes.size()), "");
     } else if (in.target == "fuzz_inttext") {
         const std::string text(bytes.begin(), bytes.end());
         std::int32_t value = 0;
@@ -131,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Kept, FuzzInput, ::testing::ValuesIn(allInputs()), case
 
 TEST(FuzzInputs, EveryTargetHasSeedsAndTheFindingsAreThere) {
     const std::vector<Input> seeds = inputsOf(SeedsDir);
-    for (const char* target : {"fuzz_bmp", "fuzz_icon", "fuzz_wmf", "fuzz_emf", "fuzz_inttext"})
+    for (const char* target : {"fuzz_bmp", "fuzz_icon", "fuzz_wmf", "fuzz_emf", "fuzz_inttext", "fuzz_grower"})
         EXPECT_TRUE(std::any_of(seeds.begin(), seeds.end(), [&](const Input& i) { return i.target == target; }))
             << target;
     EXPECT_FALSE(inputsOf(FindingsDir).empty());

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 
 #include "core/base/Errors.h"
+#include "support/TestNames.h"
 
 namespace {
 
@@ -14,6 +16,24 @@ struct IntCase {
 };
 
 class IntTextTest : public ::testing::TestWithParam<IntCase> {};
+
+// The text with its blanks, signs and points spelled out ("  20" is
+// SpaceSpace20), so that texts differing only in those keep names of their own.
+std::string textName(const ::testing::TestParamInfo<IntCase>& info) {
+    std::string spelled;
+    for (const char c : std::string(info.param.text)) {
+        switch (c) {
+        case ' ': spelled += "Space"; break;
+        case '\t': spelled += "Tab"; break;
+        case '+': spelled += "Plus"; break;
+        case '-': spelled += "Minus"; break;
+        case '$': spelled += "Dollar"; break;
+        case '.': spelled += "Point"; break;
+        default: spelled += c;
+        }
+    }
+    return vem::test::TestNamePart(spelled);
+}
 
 TEST_P(IntTextTest, FollowsTheFieldRule) {
     const IntCase& c = GetParam();
@@ -38,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IntCase{"-2147483649", std::nullopt}, IntCase{"99999999999999999999", std::nullopt},
                       IntCase{"1 2", std::nullopt}, IntCase{"\t5", std::nullopt}, IntCase{"- 5", std::nullopt},
                       IntCase{"+-5", std::nullopt}, IntCase{"5x", std::nullopt}, IntCase{"1.0", std::nullopt},
-                      IntCase{"１２", std::nullopt}));
+                      IntCase{"１２", std::nullopt}),
+    textName);
 
 INSTANTIATE_TEST_SUITE_P(
     Hexadecimal, IntTextTest,
@@ -48,14 +69,16 @@ INSTANTIATE_TEST_SUITE_P(
                       IntCase{"-$FFFFFFFF", 1}, IntCase{"$7FFFFFFF", INT32_MAX},
                       IntCase{"$00000000000000FF", 255}, IntCase{"$100000000", std::nullopt},
                       IntCase{"$1G", std::nullopt}, IntCase{"$ 1", std::nullopt}, IntCase{"0x-1", std::nullopt},
-                      IntCase{"$$1", std::nullopt}, IntCase{"0xx1", std::nullopt}, IntCase{"00x1", std::nullopt}));
+                      IntCase{"$$1", std::nullopt}, IntCase{"0xx1", std::nullopt}, IntCase{"00x1", std::nullopt}),
+    textName);
 
 INSTANTIATE_TEST_SUITE_P(Empty, IntTextTest,
                          ::testing::Values(IntCase{"", std::nullopt}, IntCase{"   ", std::nullopt},
                                            IntCase{"-", std::nullopt}, IntCase{"+", std::nullopt},
                                            IntCase{"$", std::nullopt}, IntCase{"x", std::nullopt},
                                            IntCase{"0x", std::nullopt}, IntCase{"-0X", std::nullopt},
-                                           IntCase{" -", std::nullopt}));
+                                           IntCase{" -", std::nullopt}),
+                         textName);
 
 TEST(StrToIntMessage, QuotesTheTextExactlyAsTyped) {
     const std::pair<std::string, std::string> cases[] = {

@@ -108,7 +108,8 @@ TEST_P(PixelRules, MatchThePerPixelDefinitionOnRandomPairs) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, PixelRules, ::testing::Values(0, 1, 2, 3));
+INSTANTIATE_TEST_SUITE_P(Modes, PixelRules, ::testing::Values(0, 1, 2, 3),
+                         [](const auto& info) { return "Mode" + std::to_string(info.param); });
 
 // Pictures of other depths are read through their true colours, and the
 // finished copy keeps the original's depth and is painted in it.
@@ -146,7 +147,11 @@ INSTANTIATE_TEST_SUITE_P(Depths, PixelRulesDepths,
                                            DepthCase{TPixelDepth::pd24Bit, TPixelDepth::pd4Bit},
                                            DepthCase{TPixelDepth::pd16Bit, TPixelDepth::pd32Bit},
                                            DepthCase{TPixelDepth::pdDevice, TPixelDepth::pd15Bit},
-                                           DepthCase{TPixelDepth::pd1Bit, TPixelDepth::pdDevice}));
+                                           DepthCase{TPixelDepth::pd1Bit, TPixelDepth::pdDevice}),
+                         [](const auto& info) {
+                             const DepthCase& c = info.param;
+                             return std::string(PixelDepthName(c.original)) + "_" + PixelDepthName(c.editing);
+                         });
 
 TEST(PixelRules, CaptionsCountRowsWithoutOverflow) {
     Session r;

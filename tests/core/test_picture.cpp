@@ -9,6 +9,7 @@
 #include "core/formats/Icon.h"
 #include "core/workspace/Picture.h"
 #include "support/BmpBuilder.h"
+#include "support/TestNames.h"
 
 namespace vem {
 namespace {
@@ -277,7 +278,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedName{"photo.JPG", "拡張子 .JPG の画像形式は処理できません"},
                       RefusedName{"noextension", "拡張子 . の画像形式は処理できません"},
                       RefusedName{"folder.bmp/noextension", "拡張子 . の画像形式は処理できません"},
-                      RefusedName{"archive.bmp.zip", "拡張子 .zip の画像形式は処理できません"}));
+                      RefusedName{"archive.bmp.zip", "拡張子 .zip の画像形式は処理できません"}),
+    [](const auto& info) { return test::TestNamePart(info.param.name); });
 
 TEST(PictureFileTest, UnreadableFilesLeaveThePictureAsItWas) {
     TempDir dir;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/pixels/Bitmap.h"
@@ -205,6 +207,40 @@ auto layoutName = [](const auto& info) { return std::string(info.param.name); };
 INSTANTIATE_TEST_SUITE_P(Indexed, CodecLayouts, ::testing::ValuesIn(kIndexed), layoutName);
 INSTANTIATE_TEST_SUITE_P(TrueColour, CodecLayouts, ::testing::ValuesIn(kTrueColour), layoutName);
 INSTANTIATE_TEST_SUITE_P(TrueColour, CodecTrueColour, ::testing::ValuesIn(kTrueColour), layoutName);
+
+// A full table's first and last entries, through every read and wherever a
+// row slice starts and ends: the row path keeps a table of its own. No entry
+// is black, so an entry read as "past the table" shows.
+class IndexedTableEnds : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(IndexedTableEnds, ReadAsTheTableSays) {
+    auto img = std::make_shared<TBitmapImage>(store(GetParam().bits));
+    const std::uint32_t last = (1u << GetParam().bits) - 1;
+    for (std::uint32_t i = 0; i <= last; ++i) {
+        const auto v = static_cast<std::uint8_t>(i);
+        img->ColorTable.push_back({static_cast<std::uint8_t>(255 - v), v, static_cast<std::uint8_t>(v ^ 0x5A), 0});
+    }
+    img->Pixels = PixelBlock::Zeroed(img->Stride());
+    PixelCodec codec(*img);
+    auto indexAt = [&](int x) { return x % 3 ? last : 0u; };
+    for (int x = 0; x < img->Width; ++x) codec.Store(img->Pixels.data(), x, indexAt(x));
+    TBitmap bmp;
+    bmp.SetImage(img);
+    const std::pair<int, int> slices[] = {{0, 64}, {0, 1}, {1, 1}, {63, 1}, {1, 62}, {5, 7}, {62, 2}};
+    for (const auto& [x0, count] : slices) {
+        std::vector<TColor> row(static_cast<std::size_t>(count));
+        codec.DecodeRow(img->Pixels.data(), x0, count, row.data());
+        for (int x = x0; x < x0 + count; ++x) {
+            const TRGBQuad& q = img->ColorTable[indexAt(x)];
+            const TColor want = RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+            ASSERT_EQ(row[static_cast<std::size_t>(x - x0)], want) << "DecodeRow from " << x0 << ", x " << x;
+            ASSERT_EQ(codec.Decode(img->Pixels.data(), x), want) << x;
+            ASSERT_EQ(bmp.PixelColor(x, 0), want) << x;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Indexed, IndexedTableEnds, ::testing::ValuesIn(kIndexed), layoutName);
 
 TEST(PixelCodecTest, NearestTableEntryFirstOnTies) {
     TBitmapImage img = store(8);
