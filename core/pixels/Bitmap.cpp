@@ -5,6 +5,7 @@
 
 #include "core/base/Errors.h"
 #include "core/pixels/PixelCodec.h"
+#include "core/pixels/ReducedCopies.h"
 
 namespace vem {
 
@@ -164,6 +165,15 @@ std::unique_ptr<TGraphic> TBitmap::NewEmpty() const { return std::make_unique<TB
 
 std::uint8_t* TBitmap::Row(int y) {
     PrepareChange();
+    return preparedRow(y);
+}
+
+const std::uint8_t* TBitmap::ReadRow(int y) {
+    PrepareRead();
+    return preparedRow(y);
+}
+
+std::uint8_t* TBitmap::preparedRow(int y) {
     TBitmapImage& img = *image_;
     if (y < 0 || y >= img.Height() || !img.HasPixels()) RaiseScanLineError();
     const std::int64_t stored = img.TopDown() ? y : img.Height() - 1 - y;
@@ -188,12 +198,19 @@ TCanvas& TBitmap::Surface() {
     return *canvas_;
 }
 
-void TBitmap::PrepareChange() {
-    if (image_.use_count() > 1)
-        image_ = image_->Clone();
-    else if (image_->Device)
-        image_->Converted.reset();
-    image_->Reduced.reset();
+void TBitmap::PrepareChange() { prepare(false); }
+
+void TBitmap::PrepareRead() { prepare(true); }
+
+void TBitmap::prepare(bool pixelsStay) {
+    if (image_.use_count() > 1) {
+        auto copy = image_->Clone();
+        if (pixelsStay && image_->Reduced) copy->Reduced = image_->Reduced->CopyFor(*copy);
+        image_ = std::move(copy);
+    } else {
+        if (image_->Device) image_->Converted.reset();
+        if (!pixelsStay) image_->Reduced.reset();
+    }
     image_->ClrUsed = 0;
     image_->ClrImportant = 0;
     std::vector<std::uint8_t>().swap(image_->SavedFile);

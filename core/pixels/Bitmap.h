@@ -43,6 +43,9 @@ public:
     // into a fresh converted copy, and writes through it are lost at the next
     // change. The address stays valid until the next operation on this bitmap.
     std::uint8_t* Row(int y);
+    // Row for a caller that only reads: the same preparation through
+    // PrepareRead, so the reduced copies stay.
+    const std::uint8_t* ReadRow(int y);
 
     TPixelDepth PixelDepth() const;
     // Converts every pixel into a new bottom-up store of that depth (nothing
@@ -60,6 +63,9 @@ public:
     // The preparation of a change: make a shared store private, drop the
     // device conversion, zero colours used/important, drop the saved file.
     void PrepareChange();
+    // The same preparation for a caller that only reads the pixels: they stay
+    // as they are, so their reduced copies stay too (a private copy gets its own).
+    void PrepareRead();
     const TBitmapImage& Image() const { return *image_; }
     // The store, writable; call PrepareChange() first so that no other bitmap
     // shares it. Writes to Pixels are the bitmap's real pixels (device ones too).
@@ -76,6 +82,9 @@ public:
 
 private:
     std::shared_ptr<TBitmapImage> image_;
+    // Row's work after the preparation.
+    std::uint8_t* preparedRow(int y);
+    void prepare(bool pixelsStay);
     std::unique_ptr<TCanvas> canvas_;
     friend class TCanvas;
 };

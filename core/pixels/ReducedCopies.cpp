@@ -153,6 +153,25 @@ void TReducedCopies::make(TReducedLevel& level, int shift) const {
     level.Bgr = std::move(bgr);
 }
 
+std::shared_ptr<const TReducedCopies> TReducedCopies::CopyFor(const TBitmapImage& store) const {
+    auto copy = std::make_shared<TReducedCopies>(store);
+    for (std::size_t shift = 0; shift < levels_.size(); ++shift) {
+        const TReducedLevel& from = levels_[shift];
+        if (!from.Bgr) continue;
+        const std::size_t bytes = 3 * static_cast<std::size_t>(from.Width) * static_cast<std::size_t>(from.Height);
+        std::unique_ptr<std::uint8_t[]> bgr(new (std::nothrow) std::uint8_t[bytes]);
+        // Without the memory the level is made again when it is needed.
+        if (!bgr) continue;
+        std::copy_n(from.Bgr.get(), bytes, bgr.get());
+        TReducedLevel& to = copy->levels_[shift];
+        to.Shift = from.Shift;
+        to.Width = from.Width;
+        to.Height = from.Height;
+        to.Bgr = std::move(bgr);
+    }
+    return copy;
+}
+
 std::uint64_t TReducedCopies::Bytes() const {
     std::uint64_t total = 0;
     for (const TReducedLevel& level : levels_)

@@ -40,6 +40,9 @@ public:
     // first use (a view fitted to the screen needs one level, read once from
     // the store); null when there is none or its memory cannot be had.
     const TReducedLevel* Level(int shift) const;
+    // The same copies for STORE, which holds the same pixels (a private copy
+    // of this one's store): the levels made so far are copied, not remade.
+    std::shared_ptr<const TReducedCopies> CopyFor(const TBitmapImage& store) const;
     // Bytes held by the levels made so far.
     std::uint64_t Bytes() const;
 

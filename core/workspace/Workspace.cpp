@@ -48,8 +48,9 @@ bool TImageSlot::HasPixel(int x, int y) const {
 
 void TImageSlot::GetPix(int x, int y, std::uint8_t& r, std::uint8_t& g, std::uint8_t& b) const {
     if (!WorkBmp) RaiseScanLineError();
-    // Row prepares a change and checks the row, as every pixel read does.
-    const std::uint8_t* row = WorkBmp->Row(y);
+    // Row prepares a change and checks the row, as every pixel read does; the
+    // reading form keeps the reduced copies, the pixels being as they were.
+    const std::uint8_t* row = WorkBmp->ReadRow(y);
     if (x < 0 || x >= WorkBmp->Width()) RaiseScanLineError();
     const TColor c = PixelCodec(WorkBmp->Image()).Decode(row, x);
     r = GetRValue(c);

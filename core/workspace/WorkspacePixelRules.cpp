@@ -240,7 +240,7 @@ public:
           // SetPixelColor's stored form of the background colour in the finished depth.
           storedBack_(PixelCodec(dest_).Encode(ResolveColor(settings.BackColor))) {
         // The first read of the original (at 0, 0) comes before anything else.
-        if (readsOriginal_ && orig_) orig_->PrepareChange();
+        if (readsOriginal_ && orig_) orig_->PrepareRead();
         // Taken after that: preparing the original may give it a new store.
         from_ = &source.Image();
     }
@@ -310,7 +310,7 @@ private:
     const std::uint8_t* editingRow(int y, std::int64_t& limit) {
         if (!editPrepared_) {
             if (!edit_) RaiseScanLineError();
-            edit_->PrepareChange();
+            edit_->PrepareRead();
             editPrepared_ = true;
         }
         if (y >= edit_->Height() || !edit_->Image().HasPixels()) RaiseScanLineError();

@@ -412,6 +412,21 @@ TEST(ReducedCopiesTest, StayUnderAThirdAverageAndGoWithTheStore) {
     EXPECT_EQ(half->Row(7)[3 * 5], 76);             // (51 + 100) / 2, rounded
     EXPECT_EQ(half->Row(511)[3 * 511 + 2], 67);     // (51 + 100 + 51) / 3, rounded
 
+    // A read keeps them: on the store itself, and as a copy bound to the
+    // private store that a shared one's read makes.
+    TBitmap reader;
+    reader.AssignFrom(&bitmap);
+    const std::shared_ptr<const TReducedCopies> before = bitmap.Image().Reduced;
+    EXPECT_EQ(reader.ReadRow(3)[3 * 5], 100);
+    EXPECT_EQ(bitmap.Image().Reduced, before);
+    ASSERT_NE(reader.Image().Reduced, nullptr);
+    EXPECT_NE(reader.Image().Reduced, before);
+    const TReducedLevel* carried = ReducedCopiesOf(reader.Image()).Level(1);
+    ASSERT_NE(carried, nullptr);
+    EXPECT_EQ(std::memcmp(carried->Row(0), half->Row(0), 3 * 512 * 512), 0);
+    reader.ReadRow(0);
+    EXPECT_EQ(ReducedCopiesOf(reader.Image()).Level(1), carried);
+
     TBitmap sharer;
     sharer.AssignFrom(&bitmap);
     sharer.Row(0);
