@@ -89,10 +89,23 @@ const TReducedLevel* TReducedCopies::Level(int shift) const {
 // first added byte by byte (contiguous, so the compiler makes vector code of
 // it), then each pixel's columns are joined.
 void TReducedCopies::make(TReducedLevel& level, int shift) const {
-    const std::int32_t width = store_.Width, height = store_.Height();
-    const std::int64_t w = halved(width, shift), h = halved(height, shift);
-    const std::size_t rowBytes = 3 * static_cast<std::size_t>(width);
+    const std::int64_t w = halved(store_.Width, shift), h = halved(store_.Height(), shift);
     std::unique_ptr<std::uint8_t[]> bgr(new (std::nothrow) std::uint8_t[3 * static_cast<std::size_t>(w * h)]);
+    if (!bgr) return;
+    TReducedLevel made;
+    made.Shift = shift;
+    made.Width = static_cast<std::int32_t>(w);
+    made.Height = static_cast<std::int32_t>(h);
+    made.Bgr = std::move(bgr);
+    if (fill(made, 0, w, 0, h)) level = std::move(made);
+}
+
+bool TReducedCopies::fill(TReducedLevel& level, std::int64_t i0, std::int64_t i1, std::int64_t j0,
+                          std::int64_t j1) const {
+    const int shift = level.Shift;
+    const std::int32_t width = store_.Width, height = store_.Height();
+    const std::int64_t w = level.Width, h = level.Height;
+    const std::size_t rowBytes = 3 * static_cast<std::size_t>(width);
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[rowBytes]);
     std::unique_ptr<TColor[]> colors(new (std::nothrow) TColor[static_cast<std::size_t>(width)]);
     std::unique_ptr<std::uint32_t[]> columns(new (std::nothrow) std::uint32_t[rowBytes]);
@@ -100,12 +113,15 @@ void TReducedCopies::make(TReducedLevel& level, int shift) const {
     // of bytes add up within 16 bits while 2^SHIFT is at most 128; 16-bit
     // sums go twice as fast.
     std::unique_ptr<std::uint16_t[]> narrow(shift <= 7 ? new (std::nothrow) std::uint16_t[rowBytes] : nullptr);
-    if (!bgr || !buffer || !colors || !columns || (shift <= 7 && !narrow)) return;
+    if (!buffer || !colors || !columns || (shift <= 7 && !narrow)) return false;
     const BgrRows rows(store_, buffer.get(), colors.get());
-    for (std::int64_t j = 0; j < h; ++j) {
+    // Only the bytes of the store columns beneath level columns I0 .. I1-1 are added.
+    const std::size_t from = 3 * static_cast<std::size_t>(boxStart(i0, shift, w, width));
+    const std::size_t to = 3 * static_cast<std::size_t>(boxStart(i1, shift, w, width));
+    for (std::int64_t j = j0; j < j1; ++j) {
         const std::int64_t top = boxStart(j, shift, h, height), bottom = boxStart(j + 1, shift, h, height);
         if (narrow && bottom - top <= 257) {
-            std::fill_n(narrow.get(), rowBytes, std::uint16_t(0));
+            std::fill(narrow.get() + from, narrow.get() + to, std::uint16_t(0));
             std::int64_t y = top;
             // Plain rows four at a time: a quarter of the traffic through the sums.
             for (; rows.Plain() && y + 3 < bottom; y += 4) {
@@ -114,25 +130,25 @@ void TReducedCopies::make(TReducedLevel& level, int shift) const {
                 const std::uint8_t* c = rows.Row(static_cast<int>(y + 2));
                 const std::uint8_t* d = rows.Row(static_cast<int>(y + 3));
                 std::uint16_t* sum = narrow.get();
-                for (std::size_t k = 0; k < rowBytes; ++k)
+                for (std::size_t k = from; k < to; ++k)
                     sum[k] = static_cast<std::uint16_t>(sum[k] + a[k] + b[k] + c[k] + d[k]);
             }
             for (; y < bottom; ++y) {
                 const std::uint8_t* row = rows.Row(static_cast<int>(y));
                 std::uint16_t* sum = narrow.get();
-                for (std::size_t k = 0; k < rowBytes; ++k) sum[k] = static_cast<std::uint16_t>(sum[k] + row[k]);
+                for (std::size_t k = from; k < to; ++k) sum[k] = static_cast<std::uint16_t>(sum[k] + row[k]);
             }
-            std::copy_n(narrow.get(), rowBytes, columns.get());
+            std::copy(narrow.get() + from, narrow.get() + to, columns.get() + from);
         } else {
-            std::fill_n(columns.get(), rowBytes, 0u);
+            std::fill(columns.get() + from, columns.get() + to, 0u);
             for (std::int64_t y = top; y < bottom; ++y) {
                 const std::uint8_t* row = rows.Row(static_cast<int>(y));
                 std::uint32_t* sum = columns.get();
-                for (std::size_t k = 0; k < rowBytes; ++k) sum[k] += row[k];
+                for (std::size_t k = from; k < to; ++k) sum[k] += row[k];
             }
         }
-        std::uint8_t* out = bgr.get() + 3 * static_cast<std::size_t>(j * w);
-        for (std::int64_t i = 0; i < w; ++i) {
+        std::uint8_t* out = level.Bgr.get() + 3 * static_cast<std::size_t>(j * w);
+        for (std::int64_t i = i0; i < i1; ++i) {
             const std::int64_t left = boxStart(i, shift, w, width), right = boxStart(i + 1, shift, w, width);
             std::uint64_t b = 0, g = 0, r = 0;
             for (const std::uint32_t* p = columns.get() + 3 * left; p < columns.get() + 3 * right; p += 3) {
@@ -147,13 +163,12 @@ void TReducedCopies::make(TReducedLevel& level, int shift) const {
             out[3 * i + 2] = static_cast<std::uint8_t>((r + count / 2) / count);
         }
     }
-    level.Shift = shift;
-    level.Width = static_cast<std::int32_t>(w);
-    level.Height = static_cast<std::int32_t>(h);
-    level.Bgr = std::move(bgr);
+    return true;
 }
 
-std::shared_ptr<const TReducedCopies> TReducedCopies::CopyFor(const TBitmapImage& store) const {
+std::shared_ptr<const TReducedCopies> TReducedCopies::CopyFor(const TBitmapImage& store) const { return copyFor(store); }
+
+std::shared_ptr<TReducedCopies> TReducedCopies::copyFor(const TBitmapImage& store) const {
     auto copy = std::make_shared<TReducedCopies>(store);
     for (std::size_t shift = 0; shift < levels_.size(); ++shift) {
         const TReducedLevel& from = levels_[shift];
@@ -168,6 +183,28 @@ std::shared_ptr<const TReducedCopies> TReducedCopies::CopyFor(const TBitmapImage
         to.Width = from.Width;
         to.Height = from.Height;
         to.Bgr = std::move(bgr);
+    }
+    return copy;
+}
+
+std::shared_ptr<const TReducedCopies> TReducedCopies::DeriveFor(const TBitmapImage& store, std::int64_t left,
+                                                                 std::int64_t top, std::int64_t right,
+                                                                 std::int64_t bottom) const {
+    auto copy = copyFor(store);
+    left = std::max<std::int64_t>(left, 0);
+    top = std::max<std::int64_t>(top, 0);
+    right = std::min<std::int64_t>(right, store.Width);
+    bottom = std::min<std::int64_t>(bottom, store.Height());
+    if (left >= right || top >= bottom) return copy;
+    for (TReducedLevel& level : copy->levels_) {
+        if (!level.Bgr) continue;
+        // The level pixels whose boxes reach into the area; the last column
+        // and row of a level take what the rounding leaves over.
+        const std::int64_t w = level.Width, h = level.Height;
+        const std::int64_t i0 = std::min(w - 1, left >> level.Shift), i1 = std::min(w, ((right - 1) >> level.Shift) + 1);
+        const std::int64_t j0 = std::min(h - 1, top >> level.Shift), j1 = std::min(h, ((bottom - 1) >> level.Shift) + 1);
+        const bool lastColumn = ((right - 1) >> level.Shift) >= w - 1, lastRow = ((bottom - 1) >> level.Shift) >= h - 1;
+        if (!copy->fill(level, i0, lastColumn ? w : i1, j0, lastRow ? h : j1)) level.Bgr.reset();
     }
     return copy;
 }

@@ -43,6 +43,12 @@ public:
     // The same copies for STORE, which holds the same pixels (a private copy
     // of this one's store): the levels made so far are copied, not remade.
     std::shared_ptr<const TReducedCopies> CopyFor(const TBitmapImage& store) const;
+    // The copies for STORE, whose pixels equal this one's store's except, at
+    // most, in picture rows TOP .. BOTTOM-1 and columns LEFT .. RIGHT-1 (same
+    // size and depth): the levels made so far are copied, and only their
+    // pixels over that area are made again from STORE.
+    std::shared_ptr<const TReducedCopies> DeriveFor(const TBitmapImage& store, std::int64_t left, std::int64_t top,
+                                                    std::int64_t right, std::int64_t bottom) const;
     // Bytes held by the levels made so far.
     std::uint64_t Bytes() const;
 
@@ -52,6 +58,10 @@ private:
     // Indexed by shift; enough for halving any store down to one pixel.
     mutable std::array<TReducedLevel, 32> levels_;
     void make(TReducedLevel& level, int shift) const;
+    std::shared_ptr<TReducedCopies> copyFor(const TBitmapImage& store) const;
+    // Makes level pixels I0 .. I1-1 of level rows J0 .. J1-1 into LEVEL's
+    // buffer; false when its working memory cannot be had.
+    bool fill(TReducedLevel& level, std::int64_t i0, std::int64_t i1, std::int64_t j0, std::int64_t j1) const;
 };
 
 // The reduced copies of STORE, made on first use and kept with the store

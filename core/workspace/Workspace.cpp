@@ -209,10 +209,11 @@ bool TWorkspace::EraseGesture(TImageSlot& slot, int x, int y, bool apply) {
     PixelBlock spare;
     TRect region;
     if (!approxFromPoint(&spare, &region)) return false;
-    runPixelRule(3, std::move(spare));
     // Mode 3 paints where the mask has the clicked colour: inside the region,
     // and all around it too when that colour is the mask's white.
-    if (Trail && !Trail->PaintedRows.empty() && Settings.TargetColor != clWhite) {
+    const bool insideRegion = Settings.TargetColor != clWhite;
+    runPixelRule(3, std::move(spare), insideRegion ? region.Left : 0, insideRegion ? region.Right : INT32_MAX);
+    if (Trail && !Trail->PaintedRows.empty() && insideRegion) {
         Trail->PaintedRows.back().FirstColumn = region.Left;
         Trail->PaintedRows.back().LastColumn = region.Right - 1;
     }

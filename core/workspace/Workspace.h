@@ -173,7 +173,9 @@ private:
     // so that the next private copy can be written into it.
     PixelBlock finishedFromOriginal();
     // Modes 0-3; Spare, if it has the right size, receives the finished copy.
-    void runPixelRule(int mode, PixelBlock spare);
+    // Painting happens at most in columns PaintLeft .. PaintRight-1 (the
+    // caller knows when it is fewer than all).
+    void runPixelRule(int mode, PixelBlock spare, std::int64_t paintLeft = 0, std::int64_t paintRight = INT32_MAX);
     // Mode 4; hands the old finished pixel block to the caller when asked,
     // and the rectangle of the region grown to Region.
     bool approxFromPoint(PixelBlock* oldFinished, TRect* region = nullptr);

@@ -25,6 +25,7 @@
 
 #include "core/base/Errors.h"
 #include "core/pixels/PixelCodec.h"
+#include "core/pixels/ReducedCopies.h"
 
 namespace vem {
 
@@ -277,6 +278,14 @@ public:
         return p;
     }
 
+    // Picture rows First .. Last are the only ones where anything was
+    // selected; false when nothing was.
+    bool SelectedRows(int& first, int& last) const {
+        first = firstSelected_;
+        last = lastSelected_;
+        return firstSelected_ >= 0;
+    }
+
     // After the last row or a failure: the rest of the finished copy is
     // filled from the original, and a painted bitmap reports its change.
     void Finish() {
@@ -349,7 +358,7 @@ void TWorkspace::EraseMatch() { runPixelRule(EraseMatchMode, {}); }
 void TWorkspace::KeepColorMatch() { runPixelRule(KeepColorMode, {}); }
 void TWorkspace::EraseColorMatch() { runPixelRule(EraseColorMode, {}); }
 
-void TWorkspace::runPixelRule(int mode, PixelBlock spare) {
+void TWorkspace::runPixelRule(int mode, PixelBlock spare, std::int64_t paintLeft, std::int64_t paintRight) {
     WorkBmpGuard guard{*this};
     lastCaption_.clear();
     PixelBlock recycled = finishedFromOriginal();
@@ -393,6 +402,13 @@ void TWorkspace::runPixelRule(int mode, PixelBlock spare) {
     }
     run.Finish();
     note();
+    // A zoomed-out view of the original has reduced copies; the finished copy
+    // differs from it only where painted, so only that area of them is made again.
+    if (const auto& reduced = source.Image().Reduced; reduced && copying) {
+        int first = 0, last = -1;
+        run.SelectedRows(first, last);
+        finished.MutableImage().Reduced = reduced->DeriveFor(finished.Image(), paintLeft, first, paintRight, last + 1);
+    }
 }
 
 } // namespace vem

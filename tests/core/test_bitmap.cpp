@@ -379,6 +379,34 @@ TEST(BitmapTest, PixelColorReadsThroughTheDepthAndChecksBounds) {
         EXPECT_THROW(b.PixelColor(x, y), EInvalidGraphicOperation) << x << "," << y;
 }
 
+// Copies derived for a store that differs in one rectangle equal the copies
+// made afresh from it, level by level, for rectangles at the corners, the
+// ragged last row and column, and nowhere.
+TEST(ReducedCopiesTest, DerivedCopiesEqualFreshOnes) {
+    auto store = makeStore(1100, 1030, 24);
+    for (int y = 0; y < 1030; ++y)
+        for (int x = 0; x < 3300; ++x) store->PictureRow(y)[x] = static_cast<std::uint8_t>(x * 7 + y * 13);
+    const TReducedCopies copies(*store);
+    for (int shift = 1; shift <= 30; ++shift) copies.Level(shift);
+    for (const auto& [left, top, right, bottom] :
+         {std::tuple{0, 0, 1, 1}, {1099, 1029, 1100, 1030}, {130, 70, 700, 1030}, {1000, 0, 1100, 3}, {5, 5, 5, 9}}) {
+        const auto changed = store->Clone();
+        for (int y = top; y < bottom; ++y)
+            for (int x = 3 * left; x < 3 * right; ++x) changed->PictureRow(y)[x] ^= 0x5A;
+        const auto derived = copies.DeriveFor(*changed, left, top, right, bottom);
+        const TReducedCopies fresh(*changed);
+        for (int shift = 1; shift <= 30; ++shift) {
+            const TReducedLevel* a = derived->Level(shift);
+            const TReducedLevel* b = fresh.Level(shift);
+            ASSERT_EQ(a == nullptr, b == nullptr);
+            if (a && a->Shift == shift) {
+                EXPECT_EQ(std::memcmp(a->Row(0), b->Row(0), 3 * std::size_t(a->Width) * a->Height), 0)
+                    << "shift " << shift << " area " << left << "," << top << " " << right << "," << bottom;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace vem
 
