@@ -497,7 +497,7 @@ void TForm3::buildMask() {
     // The 24 bytes of every pattern of 8 mask pixels, white or the fill: a
     // word of mixed bits (the edge of a region, a row across corridors) is
     // then written eight pixels per copy instead of testing each bit.
-    std::vector<std::uint8_t> octets(256 * 24);
+    std::vector<std::uint8_t> octets(std::size_t{256} * 24);
     for (std::size_t bits = 0; bits < 256; ++bits)
         for (std::size_t i = 0; i < 8; ++i) {
             const bool in = (bits >> i) & 1;
