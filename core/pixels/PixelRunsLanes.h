@@ -6,7 +6,7 @@
 
 #include <immintrin.h>
 
-#include "core/pixels/PixelRuns.h"
+#include "core/pixels/RunTest.h"
 
 namespace vem::runs {
 

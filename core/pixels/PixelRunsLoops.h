@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/pixels/PixelRuns.h"
+#include "core/pixels/RunTest.h"
 
 namespace vem::runs {
 
