@@ -4,8 +4,9 @@
 // offscreen platform. Each is reported beside the engine's share of the same
 // work, timed in the same iteration, as "x_engine" (the median of the
 // iterations' ratios; times are medians too):
-// - open: the open command's load of a 24-bit picture (original, then the
-//   finished picture) and the first paint, beside two TPicture::LoadFile calls;
+// - open: the open command's load of a 24-bit picture into the original and
+//   the finished picture (one read, shared by both) and the first paint,
+//   beside two TPicture::LoadFile calls;
 // - right click: the erase gesture with 右クリ近似色, beside
 //   TWorkspace::EraseGesture on a workspace without windows;
 // - scroll: the main window's client area scrolled by one screen and repainted;

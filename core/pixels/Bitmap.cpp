@@ -203,6 +203,13 @@ void TBitmap::PrepareChange() { prepare(false); }
 void TBitmap::PrepareRead() { prepare(true); }
 
 void TBitmap::prepare(bool pixelsStay) {
+    // A read that would change nothing in the store needs no private copy:
+    // its pixels stay, and so do its header and its reduced copies. Sharing
+    // on saves a whole copy per read of a store that an undo step or another
+    // window also holds.
+    if (pixelsStay && !image_->Device && image_->ClrUsed == 0 && image_->ClrImportant == 0 &&
+        image_->SavedFile.empty())
+        return;
     if (image_.use_count() > 1) {
         auto copy = image_->Clone();
         if (pixelsStay && image_->Reduced) copy->Reduced = image_->Reduced->CopyFor(*copy);

@@ -64,7 +64,9 @@ public:
     // device conversion, zero colours used/important, drop the saved file.
     void PrepareChange();
     // The same preparation for a caller that only reads the pixels: they stay
-    // as they are, so their reduced copies stay too (a private copy gets its own).
+    // as they are, so their reduced copies stay too (a private copy gets its
+    // own). A store it would not change (no device conversion, colours
+    // used/important zero, no saved file) stays shared.
     void PrepareRead();
     const TBitmapImage& Image() const { return *image_; }
     // The store, writable; call PrepareChange() first so that no other bitmap

@@ -27,8 +27,19 @@ void TImageSlot::SetCaption(std::string caption) {
 
 void TImageSlot::RenewWorkBmp() { WorkBmp = &Image1.Picture().AsBitmap(); }
 
-void TImageSlot::FileLoad(const std::string& fileName) {
+bool TImageSlot::FileLoad(const std::string& fileName) {
     Image1.Picture().LoadFile(fileName);
+    const bool bitmap = dynamic_cast<const TBitmap*>(Image1.Picture().Graphic()) != nullptr;
+    showLoaded();
+    return bitmap;
+}
+
+void TImageSlot::FileLoadShared(const TImageSlot& source) {
+    Image1.Picture().AssignGraphic(source.Image1.Picture().Graphic());
+    showLoaded();
+}
+
+void TImageSlot::showLoaded() {
     try {
         Image1.SetWidth(Image1.Picture().Width());
         Image1.SetHeight(Image1.Picture().Height());
@@ -82,8 +93,14 @@ void TWorkspace::syncWorkBmps() {
 
 void TWorkspace::LoadByTarget(int target, const std::string& fileName) {
     if (target == 1) {
-        Original.FileLoad(fileName);
-        Finished.FileLoad(fileName);
+        // One read serves both: the finished picture of a bitmap file shares
+        // the original's store, so the reduced copies for drawing them small
+        // are made once too. Other graphics are read again, as the original
+        // has already been turned into a bitmap of its own.
+        if (Original.FileLoad(fileName))
+            Finished.FileLoadShared(Original);
+        else
+            Finished.FileLoad(fileName);
     } else if (target == 2) {
         Editing.FileLoad(fileName);
     }

@@ -41,7 +41,11 @@ public:
 
     // Loads a file: picture, then extent (width, then height), then WorkBmp,
     // then caption "KindName:SizeText". A failed read changes nothing.
-    void FileLoad(const std::string& fileName);
+    // Returns whether the file held a bitmap.
+    bool FileLoad(const std::string& fileName);
+    // The same for the file SOURCE has just loaded as a bitmap: its store is
+    // shared instead of read again (a change to either makes its own copy).
+    void FileLoadShared(const TImageSlot& source);
     // Reads pixel (X, Y) of WorkBmp through its own depth. No picture
     // (WorkBmp null), a row or a column outside the bitmap: the row-range error.
     void GetPix(int x, int y, std::uint8_t& r, std::uint8_t& g, std::uint8_t& b) const;
@@ -60,6 +64,8 @@ public:
 private:
     int number_;
     std::string kindName_;
+    // After the picture took a file's graphic: extent, WorkBmp and caption.
+    void showLoaded();
     std::string caption_;
 };
 

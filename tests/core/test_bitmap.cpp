@@ -440,12 +440,18 @@ TEST(ReducedCopiesTest, StayUnderAThirdAverageAndGoWithTheStore) {
     EXPECT_EQ(half->Row(7)[3 * 5], 76);             // (51 + 100) / 2, rounded
     EXPECT_EQ(half->Row(511)[3 * 511 + 2], 67);     // (51 + 100 + 51) / 3, rounded
 
-    // A read keeps them: on the store itself, and as a copy bound to the
-    // private store that a shared one's read makes.
+    // A read keeps them: a shared store that the read would not change stays
+    // shared; one whose header the read resets (colours used) gives the
+    // reader a private store, with a copy of them bound to it.
     TBitmap reader;
     reader.AssignFrom(&bitmap);
     const std::shared_ptr<const TReducedCopies> before = bitmap.Image().Reduced;
     EXPECT_EQ(reader.ReadRow(3)[3 * 5], 100);
+    EXPECT_EQ(&reader.Image(), &bitmap.Image());
+    store->ClrUsed = 7;
+    EXPECT_EQ(reader.ReadRow(3)[3 * 5], 100);
+    EXPECT_EQ(bitmap.Image().ClrUsed, 7u);
+    EXPECT_EQ(reader.Image().ClrUsed, 0u);
     EXPECT_EQ(bitmap.Image().Reduced, before);
     ASSERT_NE(reader.Image().Reduced, nullptr);
     EXPECT_NE(reader.Image().Reduced, before);

@@ -85,6 +85,8 @@ TEST_F(WorkspaceFiles, TargetOneLoadsTwoIndependentPictures) {
         EXPECT_EQ(s->WorkBmp->PixelDepth(), TPixelDepth::pd24Bit);
         EXPECT_TRUE(test::PictureEquals(*s, 7, 5, gradient));
     }
+    // One read: the two share the store until one of them changes.
+    EXPECT_EQ(&ws.Original.WorkBmp->Image(), &ws.Finished.WorkBmp->Image());
     ws.Finished.Image1.Surface().SetPixelColor(3, 2, clRed);
     EXPECT_EQ(PixelAt(ws.Original, 3, 2), gradient(3, 2));
     EXPECT_NE(ws.Original.WorkBmp, ws.Finished.WorkBmp);
@@ -131,6 +133,9 @@ TEST_F(WorkspaceFiles, AnIconBecomesAnEmptyBitmapWithTheIconsExtent) {
     ASSERT_NE(ws.Original.WorkBmp, nullptr);
     EXPECT_EQ(ws.Original.WorkBmp, ws.Original.Image1.Picture().Graphic());
     EXPECT_EQ(ws.Original.WorkBmp->Width(), 0);
+    // The finished picture reads the icon itself, not the original's bitmap.
+    EXPECT_EQ(ws.Finished.Image1.Width(), 32);
+    EXPECT_EQ(ws.Finished.Caption(), "完成:0×0");
 }
 
 TEST_F(WorkspaceFiles, SavingWritesTheSlotsPictureOrNothing) {
