@@ -216,7 +216,7 @@ void TBitmap::prepare(bool pixelsStay) {
         image_ = std::move(copy);
     } else {
         if (image_->Device) image_->Converted.reset();
-        if (!pixelsStay) image_->Reduced.reset();
+        if (!pixelsStay) image_->PixelsChanging();
     }
     image_->ClrUsed = 0;
     image_->ClrImportant = 0;

@@ -34,6 +34,17 @@ TPixelDepth TBitmapImage::Depth() const {
     }
 }
 
+std::weak_ptr<const char> TBitmapImage::PixelsToken() const {
+    if (!token_) token_ = std::make_shared<const char>();
+    return token_;
+}
+
+void TBitmapImage::PixelsChanging() {
+    Reduced.reset();
+    Painted.reset();
+    token_.reset();
+}
+
 std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
     auto c = HeaderCopy();
     c->Pixels = Pixels.Clone();

@@ -12,6 +12,7 @@
 namespace vem {
 
 class TReducedCopies;
+struct TPaintedBits;
 
 enum class TPixelDepth { pdDevice, pd1Bit, pd4Bit, pd8Bit, pd15Bit, pd16Bit, pd24Bit, pd32Bit, pdCustom };
 
@@ -62,6 +63,8 @@ public:
     // Reduced copies for drawing below 100 % (ReducedCopiesOf), made on first
     // use; every change drops them, and a clone starts without.
     mutable std::shared_ptr<const TReducedCopies> Reduced;
+    // How the pixels were painted, when the painter said so; a clone starts without.
+    std::shared_ptr<const TPaintedBits> Painted;
 
     int Height() const { return StoredHeight < 0 ? -StoredHeight : StoredHeight; }
     bool TopDown() const { return StoredHeight < 0; }
@@ -73,6 +76,13 @@ public:
                Pixels.size() >= Stride() * static_cast<std::uint64_t>(Height());
     }
     TPixelDepth Depth() const;
+    // Names the pixels as they are now: made on first request and dropped
+    // by every change of them, so a weak reference to it tells whether this
+    // store still holds the pixels something was derived from.
+    std::weak_ptr<const char> PixelsToken() const;
+    // Before a change of the pixels in place: drops what was derived from
+    // them (the reduced copies, the painted note, the token).
+    void PixelsChanging();
     // A deep copy: same header data, pixels, table and flags; no converted copy.
     std::shared_ptr<TBitmapImage> Clone() const;
     // The same without pixels: everything a private copy carries but its block.
@@ -85,6 +95,9 @@ public:
     // Address of picture row Y (0 = top) of Pixels; no checks.
     std::uint8_t* PictureRow(int y) { return StoredRow(TopDown() ? y : Height() - 1 - y); }
     const std::uint8_t* PictureRow(int y) const { return StoredRow(TopDown() ? y : Height() - 1 - y); }
+
+private:
+    mutable std::shared_ptr<const char> token_;
 };
 
 } // namespace vem

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/pixels/Color.h"
+#include "core/pixels/PaintedBits.h"
 #include "core/pixels/PixelCodec.h"
 
 namespace vem {
@@ -55,6 +56,20 @@ private:
     bool plain24_, plain32_;
 };
 
+// A picture painted over one colour (the wand's mask) needs no pixel read
+// for levels whose boxes hold this many pixels or more across: a level pixel
+// follows from how many pixels of its box the bit map marks. Smaller boxes
+// are counted faster from the pixels themselves.
+constexpr int kFewestCountedShift = 3;
+
+const TPaintedBits* countableBits(const TBitmapImage& store, int shift) {
+    const TPaintedBits* p = store.Painted.get();
+    if (!p || p->HasBase || !p->Bits || shift < kFewestCountedShift) return nullptr;
+    if (store.Device || store.BitCount != 24 || store.Compression != 0) return nullptr;
+    if (p->Bits->Width != store.Width || p->Bits->Height != store.Height()) return nullptr;
+    return p;
+}
+
 } // namespace
 
 TReducedCopies::TReducedCopies(const TBitmapImage& store) : store_(store) {
@@ -105,6 +120,10 @@ bool TReducedCopies::fill(TReducedLevel& level, std::int64_t i0, std::int64_t i1
     const int shift = level.Shift;
     const std::int32_t width = store_.Width, height = store_.Height();
     const std::int64_t w = level.Width, h = level.Height;
+    if (const TPaintedBits* painted = countableBits(store_, shift)) {
+        fillCounted(*painted, level, i0, i1, j0, j1);
+        return true;
+    }
     const std::size_t rowBytes = 3 * static_cast<std::size_t>(width);
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[rowBytes]);
     std::unique_ptr<TColor[]> colors(new (std::nothrow) TColor[static_cast<std::size_t>(width)]);
@@ -164,6 +183,29 @@ bool TReducedCopies::fill(TReducedLevel& level, std::int64_t i0, std::int64_t i1
         }
     }
     return true;
+}
+
+void TReducedCopies::fillCounted(const TPaintedBits& painted, TReducedLevel& level, std::int64_t i0, std::int64_t i1,
+                                 std::int64_t j0, std::int64_t j1) const {
+    const int shift = level.Shift;
+    const std::int32_t width = store_.Width, height = store_.Height();
+    const std::int64_t w = level.Width, h = level.Height;
+    for (std::int64_t j = j0; j < j1; ++j) {
+        const std::int64_t top = boxStart(j, shift, h, height), bottom = boxStart(j + 1, shift, h, height);
+        const bool rowsMeet = top < painted.Bottom && bottom > painted.Top;
+        std::uint8_t* out = level.Bgr.get() + 3 * static_cast<std::size_t>(j * w);
+        for (std::int64_t i = i0; i < i1; ++i) {
+            const std::int64_t left = boxStart(i, shift, w, width), right = boxStart(i + 1, shift, w, width);
+            const bool meets = rowsMeet && left < painted.Right && right > painted.Left;
+            const std::uint64_t n = meets ? CountBits(*painted.Bits, left, top, right, bottom) : 0;
+            const auto count = std::max<std::uint64_t>(1, static_cast<std::uint64_t>((right - left) * (bottom - top)));
+            for (int c = 0; c < 3; ++c) {
+                const std::uint64_t in = (painted.Colour >> (8 * c)) & 0xFF, base = (painted.BaseColour >> (8 * c)) & 0xFF;
+                const std::uint64_t sum = n * in + (count - n) * base;
+                out[3 * i + c] = static_cast<std::uint8_t>((sum + count / 2) / count);
+            }
+        }
+    }
 }
 
 std::shared_ptr<const TReducedCopies> TReducedCopies::CopyFor(const TBitmapImage& store) const { return copyFor(store); }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "core/base/Errors.h"
+#include "core/pixels/PaintedBits.h"
 #include "core/workspace/StorePatch.h"
 
 namespace vem {
@@ -204,18 +205,37 @@ bool THistory::samePixels(const TPixelTrail::Store& a, const TPixelTrail::Store&
     return false;
 }
 
+namespace {
+
+// The bytes of stored rows FIRST .. LAST and picture columns LEFT .. RIGHT of
+// STORE's block; nothing when either range is empty.
+TByteArea storedArea(const TBitmapImage& store, std::int64_t first, std::int64_t last, std::int64_t left,
+                     std::int64_t right) {
+    if (first > last || left > right) return {};
+    const std::uint64_t stride = store.Stride(), bits = store.Device ? DeviceBitCount : store.BitCount;
+    const auto from = static_cast<std::uint64_t>(left), to = static_cast<std::uint64_t>(right);
+    return {static_cast<std::uint64_t>(first), static_cast<std::uint64_t>(last - first + 1), stride, from * bits / 8,
+            std::min(stride, ((to + 1) * bits + 7) / 8)};
+}
+
+} // namespace
+
 // The bytes of Now's block that may differ from Was's, as the command's notes
 // tell: none when Now is a private copy of Was, the painted rows and columns
-// when Now is a pixel rule's copy of a store with Was's pixels, else all.
+// when Now is a pixel rule's copy of a store with Was's pixels, where their
+// bit maps differ when both were painted over one base, else all.
 TByteArea THistory::changedBytes(const Store& was, const Store& now) const {
     if (samePixels(was, now)) return {};
     for (const TPixelTrail::Painted& p : trail_.PaintedRows) {
         if (!sameStore(p.To, now) || !samePixels(was, p.From)) continue;
-        if (p.FirstRow > p.LastRow || p.FirstColumn > p.LastColumn) return {};
-        const std::uint64_t stride = now->Stride(), bits = now->Device ? DeviceBitCount : now->BitCount;
-        const auto first = static_cast<std::uint64_t>(p.FirstColumn), last = static_cast<std::uint64_t>(p.LastColumn);
-        return {static_cast<std::uint64_t>(p.FirstRow), static_cast<std::uint64_t>(p.LastRow - p.FirstRow + 1), stride,
-                first * bits / 8, std::min(stride, ((last + 1) * bits + 7) / 8)};
+        return storedArea(*now, p.FirstRow, p.LastRow, p.FirstColumn, p.LastColumn);
+    }
+    // Two pictures painted over one base differ at most where their bit maps do.
+    if (TPixelArea a; PaintedDifference(*was, *now, a)) {
+        if (a.Empty()) return {};
+        const std::int64_t h = now->Height();
+        return now->TopDown() ? storedArea(*now, a.Top, a.Bottom - 1, a.Left, a.Right - 1)
+                              : storedArea(*now, h - a.Bottom, h - 1 - a.Top, a.Left, a.Right - 1);
     }
     return TByteArea::Block(now->Pixels.size());
 }

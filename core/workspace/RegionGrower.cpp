@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "core/base/Errors.h"
+#include "core/pixels/PaintedBits.h"
 #include "core/pixels/PixelCodec.h"
 #include "core/pixels/PixelRuns.h"
 
@@ -529,6 +530,22 @@ void TForm3::buildMask() {
         }
     }
     if (Bounds.Right <= Bounds.Left) Bounds = {};
+    // The mask says how it was painted, with a copy of the bits: the
+    // grower's own change if its single steps are used afterwards.
+    auto bits = std::make_shared<TPixelBits>();
+    bits->Words = joinedBlock_.Clone();
+    bits->WordsPerRow = wordsPerRow_;
+    bits->Width = width_;
+    bits->Height = height_;
+    auto note = std::make_shared<TPaintedBits>();
+    note->Bits = std::move(bits);
+    note->Left = Bounds.Left;
+    note->Top = Bounds.Top;
+    note->Right = Bounds.Right;
+    note->Bottom = Bounds.Bottom;
+    note->Colour = PackedBgr(fill);
+    note->BaseColour = 0xFFFFFF;
+    img->Painted = std::move(note);
     TBitmap mask;
     mask.SetImage(std::move(img));
     Image2.Picture().AssignGraphic(&mask);

@@ -68,7 +68,7 @@ std::unique_ptr<TStorePatch> TStorePatch::Make(const TBitmapImage& before, const
 void TStorePatch::Exchange(TBitmapImage& store) noexcept {
     store.SwapHeader(*header_);
     store.Converted.reset();
-    store.Reduced.reset();
+    store.PixelsChanging();
     std::uint8_t* kept = bytes_.data();
     for (const Run& r : runs_) {
         swapBytes(store.Pixels.data() + r.offset, kept, r.length);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -9,6 +10,7 @@
 
 #include "core/base/Errors.h"
 #include "core/pixels/Bitmap.h"
+#include "core/pixels/PaintedBits.h"
 #include "core/pixels/PixelCodec.h"
 #include "core/pixels/ReducedCopies.h"
 
@@ -468,6 +470,113 @@ TEST(ReducedCopiesTest, StayUnderAThirdAverageAndGoWithTheStore) {
     EXPECT_EQ(sharer.Image().Reduced, nullptr);
     bitmap.Row(0);
     EXPECT_EQ(bitmap.Image().Reduced, nullptr);
+}
+
+// A 24-bit store painted COLOUR where IN holds, over BASE's pixels or, with
+// no base, over BASECOLOUR; with the note that says so.
+template <class In>
+std::shared_ptr<TBitmapImage> paintedStore(int w, int h, In in, std::uint32_t colour, const TBitmapImage* base,
+                                           std::uint32_t baseColour = 0xFFFFFF) {
+    auto store = base ? base->Clone() : makeStore(w, h, 24);
+    auto bits = std::make_shared<TPixelBits>();
+    bits->WordsPerRow = (static_cast<std::size_t>(w) + 63) / 64;
+    bits->Width = w;
+    bits->Height = h;
+    bits->Words = PixelBlock::Zeroed(bits->WordsPerRow * 8 * static_cast<std::size_t>(h));
+    auto note = std::make_shared<TPaintedBits>();
+    note->Left = w, note->Top = h;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = store->PictureRow(y) + 3 * static_cast<std::size_t>(x);
+            const bool set = in(x, y);
+            const std::uint32_t c = set ? colour : base ? (p[0] | p[1] << 8 | p[2] << 16) : baseColour;
+            p[0] = std::uint8_t(c), p[1] = std::uint8_t(c >> 8), p[2] = std::uint8_t(c >> 16);
+            if (!set) continue;
+            reinterpret_cast<std::uint64_t*>(bits->Words.data())[std::size_t(y) * bits->WordsPerRow + x / 64] |= std::uint64_t(1) << (x % 64);
+            note->Left = std::min(note->Left, x), note->Right = std::max(note->Right, x + 1);
+            note->Top = std::min(note->Top, y), note->Bottom = y + 1;
+        }
+    note->Bits = std::move(bits);
+    note->Colour = colour;
+    note->HasBase = base != nullptr;
+    if (base) note->Base = base->PixelsToken();
+    note->BaseColour = baseColour;
+    store->Painted = std::move(note);
+    return store;
+}
+
+// The smallest area holding every pixel where A and B differ.
+TPixelArea differingPixels(const TBitmapImage& a, const TBitmapImage& b) {
+    TPixelArea area{a.Width, a.Height(), 0, 0};
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width; ++x)
+            if (std::memcmp(a.PictureRow(y) + 3 * x, b.PictureRow(y) + 3 * x, 3) != 0) {
+                area = {std::min<std::int64_t>(area.Left, x), std::min<std::int64_t>(area.Top, y),
+                        std::max<std::int64_t>(area.Right, x + 1), y + 1};
+            }
+    return area.Empty() ? TPixelArea{} : area;
+}
+
+bool operator==(const TPixelArea& a, const TPixelArea& b) {
+    return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
+}
+
+// A mask's levels counted from its bits equal those averaged from its
+// pixels, at every level and for the ragged last row and column.
+TEST(PaintedBitsTest, CountedLevelsEqualAveragedOnes) {
+    const auto disc = [](int x, int y) { return (x - 500) * (x - 500) + (y - 600) * (y - 600) < 300 * 300; };
+    for (const std::uint32_t colour : {0x000000u, 0x3C7FA1u}) {
+        const auto mask = paintedStore(1100, 1030, disc, colour, nullptr);
+        const auto plain = mask->Clone(); // no note: averaged from the pixels
+        const TReducedCopies counted(*mask), averaged(*plain);
+        for (int shift = 1; shift <= 30; ++shift) {
+            const TReducedLevel* a = counted.Level(shift);
+            const TReducedLevel* b = averaged.Level(shift);
+            ASSERT_EQ(a == nullptr, b == nullptr);
+            if (a && a->Shift == shift) {
+                EXPECT_EQ(std::memcmp(a->Row(0), b->Row(0), 3 * std::size_t(a->Width) * a->Height), 0) << "shift " << shift;
+            }
+        }
+    }
+}
+
+// Two painted stores on one base: the area their bit maps give is the one
+// their pixels differ in; a base changed since, or bases that differ, give none.
+TEST(PaintedBitsTest, DifferencesFollowTheBitsWhileTheBaseStays) {
+    const auto box = [](int l, int t, int r, int b) {
+        return [=](int x, int y) { return x >= l && x < r && y >= t && y < b; };
+    };
+    auto original = makeStore(150, 40, 24);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 450; ++x) original->PictureRow(y)[x] = static_cast<std::uint8_t>(x * 5 + y);
+    struct Row {
+        std::uint32_t colourA, colourB;
+        std::function<bool(int, int)> a, b;
+    };
+    for (const Row& r : std::vector<Row>{{0x112233, 0x112233, box(3, 4, 70, 20), box(60, 10, 140, 39)},
+                                         {0x112233, 0x445566, box(3, 4, 70, 20), box(60, 10, 140, 39)},
+                                         {0x112233, 0x112233, box(64, 0, 128, 5), box(64, 0, 128, 5)},
+                                         {0x112233, 0x112233, box(0, 0, 0, 0), box(149, 39, 150, 40)}}) {
+        for (const TBitmapImage* base : {static_cast<const TBitmapImage*>(nullptr), static_cast<const TBitmapImage*>(original.get())}) {
+            const auto a = paintedStore(150, 40, r.a, r.colourA, base);
+            const auto b = paintedStore(150, 40, r.b, r.colourB, base);
+            TPixelArea area;
+            ASSERT_TRUE(PaintedDifference(*a, *b, area));
+            EXPECT_TRUE(area == differingPixels(*a, *b)) << area.Left << "," << area.Top << " " << area.Right << "," << area.Bottom;
+        }
+    }
+    const auto a = paintedStore(150, 40, box(3, 4, 70, 20), 0x112233, original.get());
+    const auto b = paintedStore(150, 40, box(9, 4, 70, 20), 0x112233, original.get());
+    TPixelArea area;
+    EXPECT_FALSE(PaintedDifference(*a, *paintedStore(150, 40, box(9, 4, 70, 20), 0x112233, nullptr), area));
+    EXPECT_FALSE(PaintedDifference(*paintedStore(150, 40, box(9, 4, 70, 20), 0x112233, nullptr, 0),
+                                   *paintedStore(150, 40, box(9, 4, 70, 20), 0x112233, nullptr), area));
+    const TBitmapImage* store = original.get();
+    TBitmap holder;
+    holder.SetImage(std::move(original));
+    holder.Surface().SetPixelColor(0, 0, clRed); // in place: the store is the holder's alone
+    ASSERT_EQ(&holder.Image(), store);
+    EXPECT_FALSE(PaintedDifference(*a, *b, area));
 }
 
 } // namespace

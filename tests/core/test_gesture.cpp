@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/base/Errors.h"
+#include "core/pixels/PaintedBits.h"
 #include "core/workspace/Workspace.h"
 #include "support/EnginePictures.h"
 
@@ -96,6 +98,16 @@ TEST(Gesture, ErasesTheClickedRegionFromTheFinishedPicture) {
     EXPECT_EQ(s.captions.back(), "ヴェム～VEM～　100%");
     for (TImageSlot* slot : {&s.ws.Original, &s.ws.Editing, &s.ws.Finished})
         EXPECT_EQ(slot->WorkBmp, slot->Image1.Picture().Graphic());
+    // Both say how they were painted: the square's bits, red over white in
+    // the mask, the background over the original's pixels in the finished one.
+    const TPaintedBits* mask = s.ws.Editing.WorkBmp->Image().Painted.get();
+    const TPaintedBits* finished = s.ws.Finished.WorkBmp->Image().Painted.get();
+    ASSERT_TRUE(mask && finished);
+    EXPECT_EQ(std::tuple(mask->Colour, mask->BaseColour, mask->HasBase), std::tuple(PackedBgr(kRed), 0xFFFFFFu, false));
+    EXPECT_EQ(std::tuple(finished->Colour, finished->HasBase), std::tuple(PackedBgr(kBack), true));
+    EXPECT_EQ(finished->Base.lock(), s.ws.Original.WorkBmp->Image().PixelsToken().lock());
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x) EXPECT_EQ(CountBits(*finished->Bits, x, y, x + 1, y + 1), inRedSquare(x, y) ? 1u : 0u);
 }
 
 TEST(Gesture, TwoClicksWithAndWithoutApplying) {
