@@ -438,8 +438,9 @@ void BM_EraseLoop(benchmark::State& state) {
 
 // --- Memory ----------------------------------------------------------------------
 
-// Runs ARGS to its end and returns its peak resident size in MB (0 on failure).
-double peakMegabytes(const std::vector<std::string>& args) {
+// Runs ARGS (the program's path first) to its end and returns its peak
+// resident size in MB (0 on failure).
+double runMeasured(const std::vector<std::string>& args) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         std::vector<char*> argv;
@@ -453,6 +454,55 @@ double peakMegabytes(const std::vector<std::string>& args) {
     if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
+
+// A child's peak, as the kernel reports it, starts at the size of the process
+// it was forked from: the forked copy counts until the new program replaces
+// it. So the measured children are started by a small process forked before
+// any picture exists, which takes one command a line (arguments separated
+// by tabs) and answers each with the peak.
+struct Spawner {
+    FILE* commands = nullptr;
+    FILE* answers = nullptr;
+
+    void Start() {
+        int down[2], up[2];
+        if (::pipe(down) != 0 || ::pipe(up) != 0) return;
+        if (::fork() == 0) {
+            ::close(down[1]);
+            ::close(up[0]);
+            FILE* in = ::fdopen(down[0], "r");
+            FILE* out = ::fdopen(up[1], "w");
+            char line[8192];
+            while (in && out && std::fgets(line, sizeof line, in)) {
+                std::vector<std::string> args{""};
+                for (const char* c = line; *c && *c != '\n'; ++c) {
+                    if (*c == '\t')
+                        args.emplace_back();
+                    else
+                        args.back() += *c;
+                }
+                std::fprintf(out, "%f\n", runMeasured(args));
+                std::fflush(out);
+            }
+            ::_exit(0);
+        }
+        ::close(down[0]);
+        ::close(up[1]);
+        commands = ::fdopen(down[1], "w");
+        answers = ::fdopen(up[0], "r");
+    }
+
+    double Peak(const std::vector<std::string>& args) const {
+        if (!commands || !answers) return 0;
+        for (std::size_t i = 0; i < args.size(); ++i) std::fprintf(commands, "%s%s", i ? "\t" : "", args[i].c_str());
+        std::fprintf(commands, "\n");
+        std::fflush(commands);
+        double megabytes = 0;
+        return std::fscanf(answers, "%lf", &megabytes) == 1 ? megabytes : 0;
+    }
+} gSpawner;
+
+double peakMegabytes(const std::vector<std::string>& args) { return gSpawner.Peak(args); }
 
 // The child's road: start the program's forms, open the picture, with FIT
 // fit the view, right-click the picture once, and let every window repaint.
@@ -521,6 +571,7 @@ int main(int argc, char** argv) {
         int childArgc = 1;
         return memoryChild(childArgc, argv, std::stoi(argv[2]), std::string(argv[1]) == "--memory-child-fitted");
     }
+    gSpawner.Start();
     vemui::TApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
