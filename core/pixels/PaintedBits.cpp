@@ -55,7 +55,41 @@ bool PaintedDifference(const TBitmapImage& a, const TBitmapImage& b, TPixelArea&
     return true;
 }
 
-std::uint64_t CountBits(const TPixelBits& bits, std::int64_t left, std::int64_t top, std::int64_t right,
+// Counting bits is most of the work: built twice, with and without the
+// processor's population count, and chosen when the program loads.
+#if defined(__x86_64__) && !defined(__POPCNT__)
+#define VEM_POPCOUNT_CLONES [[gnu::target_clones("popcnt", "default")]]
+#else
+#define VEM_POPCOUNT_CLONES
+#endif
+
+VEM_POPCOUNT_CLONES void AddBoxCounts(const TPixelBits& bits, std::int64_t y, int shift, std::int64_t i0, std::int64_t i1,
+                  std::int64_t boxes, std::uint64_t* counts) {
+    const std::uint64_t* row = bits.Row(y);
+    // Every box but the last lies within one word (narrow boxes) or is whole
+    // words (wide ones): boxes start at multiples of 2^SHIFT.
+    const std::int64_t whole = std::min(i1, boxes - 1);
+    std::int64_t i = i0;
+    if (shift < 6) {
+        const std::uint64_t mask = (std::uint64_t(1) << (1 << shift)) - 1;
+        for (; i < whole; ++i) {
+            const std::int64_t left = i << shift;
+            counts[i] += static_cast<std::uint64_t>(
+                std::popcount((row[static_cast<std::size_t>(left >> 6)] >> (left & 63)) & mask));
+        }
+    } else {
+        const std::int64_t words = std::int64_t(1) << (shift - 6);
+        for (; i < whole; ++i) {
+            const std::uint64_t* w = row + static_cast<std::size_t>((i << shift) >> 6);
+            std::uint64_t n = 0;
+            for (std::int64_t k = 0; k < words; ++k) n += static_cast<std::uint64_t>(std::popcount(w[k]));
+            counts[i] += n;
+        }
+    }
+    if (i < i1) counts[i] += CountBits(bits, i << shift, y, bits.Width, y + 1);
+}
+
+VEM_POPCOUNT_CLONES std::uint64_t CountBits(const TPixelBits& bits, std::int64_t left, std::int64_t top, std::int64_t right,
                         std::int64_t bottom) {
     left = std::max<std::int64_t>(left, 0);
     top = std::max<std::int64_t>(top, 0);

@@ -61,6 +61,12 @@ inline std::uint32_t PackedBgr(TColor color) {
 // otherwise false.
 bool PaintedDifference(const TBitmapImage& a, const TBitmapImage& b, TPixelArea& area);
 
+// Adds to COUNTS[I] the set bits of row Y under box I, for boxes I0 .. I1-1
+// of a row cut into BOXES boxes of 2^SHIFT columns, the last one taking the
+// rest of the row.
+void AddBoxCounts(const TPixelBits& bits, std::int64_t y, int shift, std::int64_t i0, std::int64_t i1,
+                  std::int64_t boxes, std::uint64_t* counts);
+
 // How many set bits lie in columns Left .. Right-1 of rows Top .. Bottom-1.
 std::uint64_t CountBits(const TPixelBits& bits, std::int64_t left, std::int64_t top, std::int64_t right,
                         std::int64_t bottom);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 #include "core/pixels/Color.h"
 #include "core/pixels/PaintedBits.h"
@@ -115,25 +116,46 @@ void TReducedCopies::make(TReducedLevel& level, int shift) const {
     if (fill(made, 0, w, 0, h)) level = std::move(made);
 }
 
+// The working rows of an average over store rows, sized for the store's width.
+struct TReducedCopies::Scratch {
+    std::unique_ptr<std::uint8_t[]> buffer;
+    std::unique_ptr<TColor[]> colors;
+    std::unique_ptr<std::uint32_t[]> columns;
+    std::unique_ptr<std::uint16_t[]> narrow;
+    // False when the memory cannot be had.
+    bool Make(std::int32_t width, int shift) {
+        const std::size_t rowBytes = 3 * static_cast<std::size_t>(width);
+        buffer.reset(new (std::nothrow) std::uint8_t[rowBytes]);
+        colors.reset(new (std::nothrow) TColor[static_cast<std::size_t>(width)]);
+        columns.reset(new (std::nothrow) std::uint32_t[rowBytes]);
+        // Up to 257 rows (the last level row may take 2^SHIFT + 1 .. 2^(SHIFT+1) - 1)
+        // of bytes add up within 16 bits while 2^SHIFT is at most 128; 16-bit
+        // sums go twice as fast.
+        narrow.reset(shift <= 7 ? new (std::nothrow) std::uint16_t[rowBytes] : nullptr);
+        return buffer && colors && columns && (shift > 7 || narrow);
+    }
+};
+
 bool TReducedCopies::fill(TReducedLevel& level, std::int64_t i0, std::int64_t i1, std::int64_t j0,
                           std::int64_t j1) const {
-    const int shift = level.Shift;
-    const std::int32_t width = store_.Width, height = store_.Height();
-    const std::int64_t w = level.Width, h = level.Height;
-    if (const TPaintedBits* painted = countableBits(store_, shift)) {
+    if (const TPaintedBits* painted = countableBits(store_, level.Shift)) {
         fillCounted(*painted, level, i0, i1, j0, j1);
         return true;
     }
-    const std::size_t rowBytes = 3 * static_cast<std::size_t>(width);
-    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[rowBytes]);
-    std::unique_ptr<TColor[]> colors(new (std::nothrow) TColor[static_cast<std::size_t>(width)]);
-    std::unique_ptr<std::uint32_t[]> columns(new (std::nothrow) std::uint32_t[rowBytes]);
-    // Up to 257 rows (the last level row may take 2^SHIFT + 1 .. 2^(SHIFT+1) - 1)
-    // of bytes add up within 16 bits while 2^SHIFT is at most 128; 16-bit
-    // sums go twice as fast.
-    std::unique_ptr<std::uint16_t[]> narrow(shift <= 7 ? new (std::nothrow) std::uint16_t[rowBytes] : nullptr);
-    if (!buffer || !colors || !columns || (shift <= 7 && !narrow)) return false;
-    const BgrRows rows(store_, buffer.get(), colors.get());
+    Scratch scratch;
+    if (!scratch.Make(store_.Width, level.Shift)) return false;
+    average(scratch, level, i0, i1, j0, j1);
+    return true;
+}
+
+void TReducedCopies::average(Scratch& scratch, TReducedLevel& level, std::int64_t i0, std::int64_t i1,
+                             std::int64_t j0, std::int64_t j1) const {
+    const int shift = level.Shift;
+    const std::int32_t width = store_.Width, height = store_.Height();
+    const std::int64_t w = level.Width, h = level.Height;
+    const std::unique_ptr<std::uint32_t[]>& columns = scratch.columns;
+    const std::unique_ptr<std::uint16_t[]>& narrow = scratch.narrow;
+    const BgrRows rows(store_, scratch.buffer.get(), scratch.colors.get());
     // Only the bytes of the store columns beneath level columns I0 .. I1-1 are added.
     const std::size_t from = 3 * static_cast<std::size_t>(boxStart(i0, shift, w, width));
     const std::size_t to = 3 * static_cast<std::size_t>(boxStart(i1, shift, w, width));
@@ -182,22 +204,42 @@ bool TReducedCopies::fill(TReducedLevel& level, std::int64_t i0, std::int64_t i1
             out[3 * i + 2] = static_cast<std::uint8_t>((r + count / 2) / count);
         }
     }
-    return true;
 }
+
+namespace {
+
+// The set bits under each box of level row J, for boxes I0 .. I1-1: rows and
+// columns outside the painted rectangle hold none and are not read.
+void countRow(const TPaintedBits& painted, const TReducedLevel& level, std::int64_t j, std::int64_t i0,
+              std::int64_t i1, std::int32_t height, std::vector<std::uint64_t>& counts) {
+    const int shift = level.Shift;
+    const std::int64_t w = level.Width, h = level.Height;
+    std::fill(counts.begin() + i0, counts.begin() + i1, std::uint64_t(0));
+    if (painted.Left >= painted.Right) return;
+    // The last box takes the rest of the row.
+    const std::int64_t from = std::max(i0, std::min(w - 1, std::int64_t{painted.Left} >> shift));
+    const std::int64_t to = std::min(i1, std::min(w - 1, std::max<std::int64_t>(painted.Right - 1, 0) >> shift) + 1);
+    const std::int64_t top = std::max<std::int64_t>(boxStart(j, shift, h, height), painted.Top);
+    const std::int64_t bottom = std::min<std::int64_t>(boxStart(j + 1, shift, h, height), painted.Bottom);
+    for (std::int64_t y = top; y < bottom && from < to; ++y)
+        AddBoxCounts(*painted.Bits, y, shift, from, to, w, counts.data());
+}
+
+} // namespace
 
 void TReducedCopies::fillCounted(const TPaintedBits& painted, TReducedLevel& level, std::int64_t i0, std::int64_t i1,
                                  std::int64_t j0, std::int64_t j1) const {
     const int shift = level.Shift;
     const std::int32_t width = store_.Width, height = store_.Height();
     const std::int64_t w = level.Width, h = level.Height;
+    std::vector<std::uint64_t> counts(static_cast<std::size_t>(w));
     for (std::int64_t j = j0; j < j1; ++j) {
         const std::int64_t top = boxStart(j, shift, h, height), bottom = boxStart(j + 1, shift, h, height);
-        const bool rowsMeet = top < painted.Bottom && bottom > painted.Top;
+        countRow(painted, level, j, i0, i1, height, counts);
         std::uint8_t* out = level.Bgr.get() + 3 * static_cast<std::size_t>(j * w);
         for (std::int64_t i = i0; i < i1; ++i) {
             const std::int64_t left = boxStart(i, shift, w, width), right = boxStart(i + 1, shift, w, width);
-            const bool meets = rowsMeet && left < painted.Right && right > painted.Left;
-            const std::uint64_t n = meets ? CountBits(*painted.Bits, left, top, right, bottom) : 0;
+            const std::uint64_t n = counts[static_cast<std::size_t>(i)];
             const auto count = std::max<std::uint64_t>(1, static_cast<std::uint64_t>((right - left) * (bottom - top)));
             for (int c = 0; c < 3; ++c) {
                 const std::uint64_t in = (painted.Colour >> (8 * c)) & 0xFF, base = (painted.BaseColour >> (8 * c)) & 0xFF;
@@ -238,6 +280,11 @@ std::shared_ptr<const TReducedCopies> TReducedCopies::DeriveFor(const TBitmapIma
     right = std::min<std::int64_t>(right, store.Width);
     bottom = std::min<std::int64_t>(bottom, store.Height());
     if (left >= right || top >= bottom) return copy;
+    // Painted over these copies' own pixels: most boxes need no pixel read.
+    const TPaintedBits* painted = store.Painted.get();
+    if (painted && (!painted->HasBase || !painted->Bits || painted->Base.lock() != store_.PixelsToken().lock() ||
+                    painted->Bits->Width != store.Width || painted->Bits->Height != store.Height()))
+        painted = nullptr;
     for (TReducedLevel& level : copy->levels_) {
         if (!level.Bgr) continue;
         // The level pixels whose boxes reach into the area; the last column
@@ -246,9 +293,49 @@ std::shared_ptr<const TReducedCopies> TReducedCopies::DeriveFor(const TBitmapIma
         const std::int64_t i0 = std::min(w - 1, left >> level.Shift), i1 = std::min(w, ((right - 1) >> level.Shift) + 1);
         const std::int64_t j0 = std::min(h - 1, top >> level.Shift), j1 = std::min(h, ((bottom - 1) >> level.Shift) + 1);
         const bool lastColumn = ((right - 1) >> level.Shift) >= w - 1, lastRow = ((bottom - 1) >> level.Shift) >= h - 1;
-        if (!copy->fill(level, i0, lastColumn ? w : i1, j0, lastRow ? h : j1)) level.Bgr.reset();
+        const bool made = painted && level.Shift >= kFewestCountedShift
+                              ? copy->deriveCounted(*painted, level, i0, lastColumn ? w : i1, j0, lastRow ? h : j1)
+                                  : copy->fill(level, i0, lastColumn ? w : i1, j0, lastRow ? h : j1);
+        if (!made) level.Bgr.reset();
     }
     return copy;
+}
+
+// A box that no painted pixel reaches keeps the base's level pixel, one that
+// they fill is their colour; only the boxes of the region's edge are averaged
+// from the store, run by run along each level row.
+bool TReducedCopies::deriveCounted(const TPaintedBits& painted, TReducedLevel& level, std::int64_t i0,
+                                   std::int64_t i1, std::int64_t j0, std::int64_t j1) const {
+    const int shift = level.Shift;
+    const std::int32_t width = store_.Width, height = store_.Height();
+    const std::int64_t w = level.Width, h = level.Height;
+    std::vector<std::uint64_t> counts(static_cast<std::size_t>(w));
+    Scratch scratch;
+    bool scratchMade = false;
+    for (std::int64_t j = j0; j < j1; ++j) {
+        const std::int64_t top = boxStart(j, shift, h, height), bottom = boxStart(j + 1, shift, h, height);
+        countRow(painted, level, j, i0, i1, height, counts);
+        std::uint8_t* out = level.Bgr.get() + 3 * static_cast<std::size_t>(j * w);
+        std::int64_t edge = -1; // first box of the current run of edge boxes
+        for (std::int64_t i = i0; i <= i1; ++i) {
+            bool mixed = false;
+            if (i < i1) {
+                const std::int64_t left = boxStart(i, shift, w, width), right = boxStart(i + 1, shift, w, width);
+                const std::uint64_t n = counts[static_cast<std::size_t>(i)];
+                const bool full = n == static_cast<std::uint64_t>((right - left) * (bottom - top));
+                if (full)
+                    for (int c = 0; c < 3; ++c) out[3 * i + c] = static_cast<std::uint8_t>(painted.Colour >> (8 * c));
+                mixed = n > 0 && !full;
+            }
+            if (mixed && edge < 0) edge = i;
+            if (mixed || edge < 0) continue;
+            if (!scratchMade && !scratch.Make(width, shift)) return false;
+            scratchMade = true;
+            average(scratch, level, edge, i, j, j + 1);
+            edge = -1;
+        }
+    }
+    return true;
 }
 
 std::uint64_t TReducedCopies::Bytes() const {

@@ -62,6 +62,14 @@ private:
     // Makes level pixels I0 .. I1-1 of level rows J0 .. J1-1 into LEVEL's
     // buffer; false when its working memory cannot be had.
     bool fill(TReducedLevel& level, std::int64_t i0, std::int64_t i1, std::int64_t j0, std::int64_t j1) const;
+    struct Scratch;
+    // Fill's averaging of store pixels, with its working rows made.
+    void average(Scratch& scratch, TReducedLevel& level, std::int64_t i0, std::int64_t i1, std::int64_t j0,
+                 std::int64_t j1) const;
+    // Fill for a store painted over the store these copies were copied from
+    // (LEVEL holds the base's pixels): from the bit counts where they decide.
+    bool deriveCounted(const TPaintedBits& painted, TReducedLevel& level, std::int64_t i0, std::int64_t i1,
+                       std::int64_t j0, std::int64_t j1) const;
     // The same from the bit map of a store painted over one colour.
     void fillCounted(const TPaintedBits& painted, TReducedLevel& level, std::int64_t i0, std::int64_t i1,
                      std::int64_t j0, std::int64_t j1) const;

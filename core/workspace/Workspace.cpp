@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "core/base/Errors.h"
-#include "core/pixels/PaintedBits.h"
 #include "core/pixels/PixelCodec.h"
 #include "core/workspace/RegionGrower.h"
 
@@ -236,39 +235,11 @@ bool TWorkspace::EraseGesture(TImageSlot& slot, int x, int y, bool apply) {
         Trail->PaintedRows.back().LastColumn = region.Right - 1;
     }
     Finished.RenewWorkBmp();
-    if (insideRegion) notePaintedRegion();
     if (apply) {
         CopyFinishedToOriginal();
         CopyOriginalToEditing();
     }
     return true;
-}
-
-// After a gesture that painted the mask's region: the finished picture is
-// the original with that region in the background colour. Said on its store,
-// the next gesture's record looks only where the two regions differ.
-void TWorkspace::notePaintedRegion() {
-    if (!Original.WorkBmp || !Editing.WorkBmp || !Finished.WorkBmp) return;
-    const TPaintedBits* mask = Editing.WorkBmp->Image().Painted.get();
-    const TBitmapImage& original = Original.WorkBmp->Image();
-    TBitmapImage& finished = Finished.WorkBmp->MutableImage();
-    // Mode 3 painted where the mask holds the target: the region, when the
-    // target is a plain colour that the rest of the mask is not.
-    if (!mask || mask->HasBase || (Settings.TargetColor & 0xFF000000) != 0 ||
-        mask->Colour != PackedBgr(Settings.TargetColor) || mask->Colour == mask->BaseColour)
-        return;
-    const auto plain24 = [](const TBitmapImage& s) {
-        return !s.Device && s.BitCount == 24 && s.Compression == 0 && s.HasPixels();
-    };
-    if (!plain24(original) || !plain24(finished) || finished.Width != original.Width ||
-        finished.StoredHeight != original.StoredHeight || Original.Image1.Width() != original.Width ||
-        Original.Image1.Height() != original.Height())
-        return;
-    auto note = std::make_shared<TPaintedBits>(*mask);
-    note->Colour = PackedBgr(Settings.BackColor);
-    note->HasBase = true;
-    note->Base = original.PixelsToken();
-    finished.Painted = std::move(note);
 }
 
 bool TWorkspace::Image1MouseDown(TImageSlot& slot, TMouseButton button, int x, int y, bool rightPick, bool apply) {

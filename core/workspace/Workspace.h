@@ -164,7 +164,6 @@ private:
         ~WorkBmpGuard() { ws.syncWorkBmps(); }
     };
     void syncWorkBmps();
-    void notePaintedRegion();
     // The progress text, passed on only when it differs from the last one of
     // the run (the caption would not change).
     void setCaption(const std::string& text);

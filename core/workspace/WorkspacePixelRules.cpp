@@ -24,6 +24,7 @@
 #endif
 
 #include "core/base/Errors.h"
+#include "core/pixels/PaintedBits.h"
 #include "core/pixels/PixelCodec.h"
 #include "core/pixels/ReducedCopies.h"
 
@@ -351,6 +352,30 @@ private:
     }
 };
 
+// Mode 3 over a mask that says how it was painted (the wand's) paints just
+// the mask's region when the target is the region's colour and not the
+// rest's, and every picture and extent has one size: the finished copy is
+// then the original with that region in the background, and its store is
+// told so.
+void notePaintedRegion(const TConvSettings& settings, const TImage& extent, const TBitmap* edit, TBitmap& finished,
+                       const TBitmapImage& source) {
+    const TPaintedBits* mask = edit ? edit->Image().Painted.get() : nullptr;
+    if (!mask || mask->HasBase || !mask->Bits || (settings.TargetColor & 0xFF000000) != 0 ||
+        mask->Colour != PackedBgr(settings.TargetColor) || mask->Colour == mask->BaseColour)
+        return;
+    const TBitmapImage& m = edit->Image();
+    TBitmapImage& f = finished.MutableImage();
+    for (const TBitmapImage* s : {&m, &source, static_cast<const TBitmapImage*>(&f)})
+        if (!isPlain24(*s) || !s->HasPixels() || s->Width != source.Width || s->Height() != source.Height()) return;
+    if (extent.Width() != source.Width || extent.Height() != source.Height() || f.StoredHeight != source.StoredHeight)
+        return;
+    auto note = std::make_shared<TPaintedBits>(*mask);
+    note->Colour = PackedBgr(settings.BackColor);
+    note->HasBase = true;
+    note->Base = source.PixelsToken();
+    f.Painted = std::move(note);
+}
+
 } // namespace
 
 void TWorkspace::KeepMatch() { runPixelRule(KeepMatchMode, {}); }
@@ -402,6 +427,7 @@ void TWorkspace::runPixelRule(int mode, PixelBlock spare, std::int64_t paintLeft
     }
     run.Finish();
     note();
+    if (mode == EraseColorMode && copying) notePaintedRegion(Settings, Original.Image1, Editing.WorkBmp, finished, source.Image());
     // A zoomed-out view of the original has reduced copies; the finished copy
     // differs from it only where painted, so only that area of them is made again.
     if (const auto& reduced = source.Image().Reduced; reduced && copying) {

@@ -521,20 +521,29 @@ bool operator==(const TPixelArea& a, const TPixelArea& b) {
     return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
 }
 
-// A mask's levels counted from its bits equal those averaged from its
-// pixels, at every level and for the ragged last row and column.
+// Levels counted from the bits equal those averaged from the pixels, at
+// every level and for the ragged last row and column: a mask's, and those
+// derived for a picture painted over the copies' own store.
 TEST(PaintedBitsTest, CountedLevelsEqualAveragedOnes) {
     const auto disc = [](int x, int y) { return (x - 500) * (x - 500) + (y - 600) * (y - 600) < 300 * 300; };
-    for (const std::uint32_t colour : {0x000000u, 0x3C7FA1u}) {
-        const auto mask = paintedStore(1100, 1030, disc, colour, nullptr);
-        const auto plain = mask->Clone(); // no note: averaged from the pixels
-        const TReducedCopies counted(*mask), averaged(*plain);
+    auto original = makeStore(1100, 1030, 24);
+    for (int y = 0; y < 1030; ++y)
+        for (int x = 0; x < 3300; ++x) original->PictureRow(y)[x] = static_cast<std::uint8_t>(x * 7 + y * 13);
+    const TReducedCopies base(*original);
+    for (int shift = 1; shift <= 30; ++shift) base.Level(shift);
+    for (const auto& [colour, over] : {std::pair{0x000000u, false}, {0x3C7FA1u, false}, {0x3C7FA1u, true}}) {
+        const auto painted = paintedStore(1100, 1030, disc, colour, over ? original.get() : nullptr);
+        const auto plain = painted->Clone(); // no note: averaged from the pixels
+        const auto counted = over ? base.DeriveFor(*painted, 199, 299, 801, 901)
+                                  : std::make_shared<const TReducedCopies>(*painted);
+        const TReducedCopies averaged(*plain);
         for (int shift = 1; shift <= 30; ++shift) {
-            const TReducedLevel* a = counted.Level(shift);
+            const TReducedLevel* a = counted->Level(shift);
             const TReducedLevel* b = averaged.Level(shift);
             ASSERT_EQ(a == nullptr, b == nullptr);
             if (a && a->Shift == shift) {
-                EXPECT_EQ(std::memcmp(a->Row(0), b->Row(0), 3 * std::size_t(a->Width) * a->Height), 0) << "shift " << shift;
+                EXPECT_EQ(std::memcmp(a->Row(0), b->Row(0), 3 * std::size_t(a->Width) * a->Height), 0)
+                    << "shift " << shift << (over ? " derived" : "");
             }
         }
     }
