@@ -45,10 +45,28 @@ def write_picture(path, side):
             f.write(row)
 
 
-def cpu_seconds(pid):
+def cpu_times(pid):
+    """User and system seconds, and minor page faults, of the program so far."""
     with open("/proc/%d/stat" % pid) as f:
         fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / TICK
+    return int(fields[11]) / TICK, int(fields[12]) / TICK, int(fields[7])
+
+
+def cpu_seconds(pid):
+    user, system, _ = cpu_times(pid)
+    return user + system
+
+
+class Split:
+    """The system time and the fresh pages of one step, beside its total."""
+
+    def __init__(self, pid):
+        self.pid = pid
+        _, self.system, self.faults = cpu_times(pid)
+
+    def done(self, result):
+        _, system, faults = cpu_times(self.pid)
+        return result + (system - self.system, faults - self.faults)
 
 
 def peak_mb(pid):
@@ -88,12 +106,15 @@ def timed_open(d, main, path):
     pid = d.vem.pid
     start = []
 
+    split = []
+
     def mark():
         until_idle(pid, cpu_seconds(pid), time.monotonic(), quiet=0.3)
+        split.append(Split(pid))
         start.extend((cpu_seconds(pid), time.monotonic()))
 
     open_by_typing(d, main, path, tidy=False, before_enter=mark)
-    result = until_idle(pid, *start)
+    result = split[0].done(until_idle(pid, *start))
     d.click(*main.free_client_point())
     return result
 
@@ -107,18 +128,20 @@ def right_click(d, main):
               for x in range(main.area[0], main.area[2] - 40, 8)
               if all(shot.rgb(x + dx, y + dy) == FLAT for dx in (0, 20, 40) for dy in (0, 20, 40)))
     until_idle(pid, cpu_seconds(pid), time.monotonic(), quiet=0.3)
+    split = Split(pid)
     c0, t0 = cpu_seconds(pid), time.monotonic()
     d.click(at[0], at[1], button=3)
-    return until_idle(pid, c0, t0)
+    return split.done(until_idle(pid, c0, t0))
 
 
 def timed_key(d, key):
     """One key press; processor and wall seconds until the program is idle."""
     pid = d.vem.pid
     until_idle(pid, cpu_seconds(pid), time.monotonic(), quiet=0.3)
+    split = Split(pid)
     c0, t0 = cpu_seconds(pid), time.monotonic()
     d.key(key)
-    return until_idle(pid, c0, t0)
+    return split.done(until_idle(pid, c0, t0))
 
 
 def engine(options, path, side, root):
@@ -157,15 +180,19 @@ def measure(options, side, root):
     warm = engine(options, path, side, root)
     os.remove(path)
     mp = side * side / 1e6
-    for name, (cpu, wall) in (("first load", first_load), ("second load", second_load)):
-        print("%.0f MP  %s: program %.2f s (wall %.2f s); 2 x vem-cli info %.2f s cold, %.2f s warm"
-              % (mp, name, cpu, wall, cold[0], warm[0]))
-    print("%.0f MP  right click: program %.2f s (wall %.2f s); vem-cli erase - copy %.2f s cold, %.2f s warm"
-          % (mp, click[0], click[1], cold[1], warm[1]))
-    print("%.0f MP  全体を表示 (fit, with its repaint): program %.2f s (wall %.2f s); 2 x vem-cli info %.2f s warm"
-          % (mp, fit[0], fit[1], warm[0]))
-    print("%.0f MP  right click in the fitted view: program %.2f s (wall %.2f s); vem-cli erase - copy %.2f s warm"
-          % (mp, fitted_click[0], fitted_click[1], warm[1]))
+    def program(step):
+        cpu, wall, system, faults = step
+        return "program %.2f s (system %.2f s, %d fresh pages; wall %.2f s)" % (cpu, system, faults, wall)
+
+    for name, step in (("first load", first_load), ("second load", second_load)):
+        print("%.0f MP  %s: %s; 2 x vem-cli info %.2f s cold, %.2f s warm"
+              % (mp, name, program(step), cold[0], warm[0]))
+    print("%.0f MP  right click: %s; vem-cli erase - copy %.2f s cold, %.2f s warm"
+          % (mp, program(click), cold[1], warm[1]))
+    print("%.0f MP  全体を表示 (fit, with its repaint): %s; 2 x vem-cli info %.2f s warm"
+          % (mp, program(fit), warm[0]))
+    print("%.0f MP  right click in the fitted view: %s; vem-cli erase - copy %.2f s warm"
+          % (mp, program(fitted_click), warm[1]))
     print("%.0f MP  peak memory: program %.0f MB, vem-cli erase %.0f MB, ratio %.2f"
           % (mp, peak, warm[2], peak / warm[2]), flush=True)
 
