@@ -3,8 +3,9 @@
 (a release build) opens a 24-bit picture twice with Ctrl+O and a typed name,
 then takes one right click with 右クリ近似色, fits the view with Ctrl+0 (全体を
 表示) and right-clicks the fitted view. For each step it prints the
-program's own processor time (user + system, from /proc), the wall time
-until the program falls idle again, and its peak resident size; beside them
+program's own processor time (user + system, from /proc, with the system
+time and the fresh pages it faulted in apart), the wall time until the
+program falls idle again, and its peak resident size; beside them
 the same engine work in vem-cli: two `info` runs (two reads of the file), and
 `erase` less `copy` (the gesture, without the read and the write).
 
