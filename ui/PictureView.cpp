@@ -196,7 +196,22 @@ void drawAveraged(QPainter& painter, const RowOf& rowOf, qint64 width, qint64 he
         rows[1] = std::max(rows[1], rows[0] + 1);
         std::fill_n(sums.get(), 3 * static_cast<qint64>(w), 0);
         for (qint64 row = rows[0]; row < rows[1]; ++row) {
-            rowOf(static_cast<int>(row), first, span, decoded.get());
+            if constexpr (requires { rowOf.Bgr(0); }) {
+                // Rows of blue, green, red bytes are added as they lie.
+                const std::uint8_t* bgr = rowOf.Bgr(static_cast<int>(row));
+                for (int i = 0; i < w; ++i) {
+                    std::uint64_t* sum = sums.get() + 3 * i;
+                    const std::uint8_t* end = bgr + 3 * std::max(starts[i + 1], starts[i] + 1);
+                    for (const std::uint8_t* p = bgr + 3 * starts[i]; p < end; p += 3) {
+                        sum[0] += p[2];
+                        sum[1] += p[1];
+                        sum[2] += p[0];
+                    }
+                }
+                continue;
+            } else {
+                rowOf(static_cast<int>(row), first, span, decoded.get());
+            }
             for (int i = 0; i < w; ++i) {
                 std::uint64_t* sum = sums.get() + 3 * i;
                 const QRgb* end = decoded.get() + (std::max(starts[i + 1], starts[i] + 1) - first);
@@ -237,6 +252,14 @@ void drawReduced(QPainter& painter, const vem::TBitmapImage& store, const TZoom&
     int shift = 0;
     while (shift < 30 && (zoom.Num() << (shift + 1)) <= zoom.Den()) ++shift;
     const vem::TReducedLevel* level = shift > 0 ? vem::ReducedCopiesOf(store).Level(shift) : nullptr;
+    if (!level && !store.Device && store.Compression == 0 && store.BitCount == 24) {
+        struct StoreRows {
+            const vem::TBitmapImage& store;
+            const std::uint8_t* Bgr(int y) const { return store.PictureRow(y); }
+        } rowOf{store};
+        drawAveraged(painter, rowOf, store.Width, store.Height(), zoom, shown, area);
+        return;
+    }
     if (!level) {
         const RowConverter convert(store);
         const auto rowOf = [&](int y, qint64 first, qint64 span, QRgb* out) {
@@ -245,10 +268,10 @@ void drawReduced(QPainter& painter, const vem::TBitmapImage& store, const TZoom&
         drawAveraged(painter, rowOf, store.Width, store.Height(), zoom, shown, area);
         return;
     }
-    const auto rowOf = [&](int y, qint64 first, qint64 span, QRgb* out) {
-        const std::uint8_t* p = level->Row(y) + 3 * first;
-        for (qint64 i = 0; i < span; ++i, p += 3) out[i] = qRgb(p[2], p[1], p[0]);
-    };
+    struct LevelRows {
+        const vem::TReducedLevel* level;
+        const std::uint8_t* Bgr(int y) const { return level->Row(y); }
+    } rowOf{level};
     drawAveraged(painter, rowOf, level->Width, level->Height, TZoom(zoom.Num() << level->Shift, zoom.Den()), shown,
                  area);
 }
