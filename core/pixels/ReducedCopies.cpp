@@ -57,6 +57,25 @@ private:
     bool plain24_, plain32_;
 };
 
+// Adding rows into 16-bit sums is most of the work of a level: built twice,
+// with and without the wider vector instructions, and chosen at load time.
+#if defined(__x86_64__) && !defined(__AVX2__)
+#define VEM_ROW_SUM_CLONES [[gnu::target_clones("avx2", "default")]]
+#else
+#define VEM_ROW_SUM_CLONES
+#endif
+
+// SUM[K] += A[K] + B[K] + C[K] + D[K] for K in FROM .. TO-1; B, C and D
+// may be null together, for one row.
+VEM_ROW_SUM_CLONES void addFourRows(std::uint16_t* sum, const std::uint8_t* a, const std::uint8_t* b,
+                                    const std::uint8_t* c, const std::uint8_t* d, std::size_t from, std::size_t to) {
+    if (!b) {
+        for (std::size_t k = from; k < to; ++k) sum[k] = static_cast<std::uint16_t>(sum[k] + a[k]);
+        return;
+    }
+    for (std::size_t k = from; k < to; ++k) sum[k] = static_cast<std::uint16_t>(sum[k] + a[k] + b[k] + c[k] + d[k]);
+}
+
 // A picture painted over one colour (the wand's mask) needs no pixel read
 // for levels whose boxes hold this many pixels or more across: a level pixel
 // follows from how many pixels of its box the bit map marks. Smaller boxes
@@ -170,15 +189,9 @@ void TReducedCopies::average(Scratch& scratch, TReducedLevel& level, std::int64_
                 const std::uint8_t* b = rows.Row(static_cast<int>(y + 1));
                 const std::uint8_t* c = rows.Row(static_cast<int>(y + 2));
                 const std::uint8_t* d = rows.Row(static_cast<int>(y + 3));
-                std::uint16_t* sum = narrow.get();
-                for (std::size_t k = from; k < to; ++k)
-                    sum[k] = static_cast<std::uint16_t>(sum[k] + a[k] + b[k] + c[k] + d[k]);
+                addFourRows(narrow.get(), a, b, c, d, from, to);
             }
-            for (; y < bottom; ++y) {
-                const std::uint8_t* row = rows.Row(static_cast<int>(y));
-                std::uint16_t* sum = narrow.get();
-                for (std::size_t k = from; k < to; ++k) sum[k] = static_cast<std::uint16_t>(sum[k] + row[k]);
-            }
+            for (; y < bottom; ++y) addFourRows(narrow.get(), rows.Row(static_cast<int>(y)), nullptr, nullptr, nullptr, from, to);
             std::copy(narrow.get() + from, narrow.get() + to, columns.get() + from);
         } else {
             std::fill(columns.get() + from, columns.get() + to, 0u);
