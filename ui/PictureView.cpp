@@ -252,7 +252,7 @@ void drawReduced(QPainter& painter, const vem::TBitmapImage& store, const TZoom&
     int shift = 0;
     while (shift < 30 && (zoom.Num() << (shift + 1)) <= zoom.Den()) ++shift;
     const vem::TReducedLevel* level = shift > 0 ? vem::ReducedCopiesOf(store).Level(shift) : nullptr;
-    if (!level && !store.Device && store.Compression == 0 && store.BitCount == 24) {
+    if (!level && store.Plain24()) {
         struct StoreRows {
             const vem::TBitmapImage& store;
             const std::uint8_t* Bgr(int y) const { return store.PictureRow(y); }

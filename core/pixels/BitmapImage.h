@@ -76,6 +76,9 @@ public:
                Pixels.size() >= Stride() * static_cast<std::uint64_t>(Height());
     }
     TPixelDepth Depth() const;
+    // Three bytes a pixel (blue, green, red) as they lie, no masks, not the
+    // device format: the layout the fast paths read directly.
+    bool Plain24() const { return !Device && BitCount == 24 && Compression == 0; }
     // Names the pixels as they are now: made on first request and dropped
     // by every change of them, so a weak reference to it tells whether this
     // store still holds the pixels something was derived from.

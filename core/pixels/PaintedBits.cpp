@@ -8,7 +8,7 @@
 namespace vem {
 namespace {
 
-bool plain24(const TBitmapImage& s) { return !s.Device && s.BitCount == 24 && s.Compression == 0 && s.HasPixels(); }
+bool plain24(const TBitmapImage& s) { return s.Plain24() && s.HasPixels(); }
 
 bool fits(const TPixelBits& bits, const TBitmapImage& store) {
     return bits.Width == store.Width && bits.Height == store.Height() &&

@@ -25,7 +25,7 @@ class BgrRows {
 public:
     BgrRows(const TBitmapImage& store, std::uint8_t* buffer, TColor* colors)
         : store_(store), codec_(store), buffer_(buffer), colors_(colors),
-          plain24_(!store.Device && store.Compression == 0 && store.BitCount == 24),
+          plain24_(store.Plain24()),
           plain32_(store.Device || (store.Compression == 0 && store.BitCount == 32)) {}
 
     // Rows handed out straight from the store, each at its own address;
@@ -85,7 +85,7 @@ constexpr int kFewestCountedShift = 3;
 const TPaintedBits* countableBits(const TBitmapImage& store, int shift) {
     const TPaintedBits* p = store.Painted.get();
     if (!p || p->HasBase || !p->Bits || shift < kFewestCountedShift) return nullptr;
-    if (store.Device || store.BitCount != 24 || store.Compression != 0) return nullptr;
+    if (!store.Plain24()) return nullptr;
     if (p->Bits->Width != store.Width || p->Bits->Height != store.Height()) return nullptr;
     return p;
 }

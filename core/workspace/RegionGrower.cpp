@@ -165,7 +165,7 @@ void TForm3::FloodFill() {
     }
     unexpanded_.emplace_back(StartX, StartY);
     const TBitmapImage& img = Image1.Picture().AsBitmap().Image();
-    if (!img.Device && img.BitCount == 24 && img.Compression == 0)
+    if (img.Plain24())
         grow(Bgr24Source(img));
     else
         grow(CodecSource(img));

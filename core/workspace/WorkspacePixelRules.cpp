@@ -46,8 +46,6 @@ void installPrivateCopy(TBitmap& finished, const TBitmapImage& source, PixelBloc
     finished.SetImage(std::move(store));
 }
 
-bool isPlain24(const TBitmapImage& img) { return !img.Device && img.BitCount == 24 && img.Compression == 0; }
-
 static_assert(std::endian::native == std::endian::little, "24-bit pixels are loaded as little-endian words");
 
 // A 24-bit pixel as B | G << 8 | R << 16; the 4-byte load reads one byte past
@@ -337,7 +335,7 @@ private:
         const bool destRow = y < destRows_;
         std::uint8_t* d = destRow ? dest_.PictureRow(y) : nullptr;
         const std::uint8_t* src = destRow ? from_->PictureRow(y) : nullptr;
-        const bool fast = isPlain24(edit_->Image()) && (!destRow || isPlain24(dest_)) && (!o || o == src);
+        const bool fast = edit_->Image().Plain24() && (!destRow || dest_.Plain24()) && (!o || o == src);
         if (!fast) {
             if (destRow) copyRowsBefore(y + 1);
             const RowPainter painter{target_, paintOnEqual_, o ? &orig_->Image() : nullptr, edit_->Image(),
@@ -366,7 +364,7 @@ void notePaintedRegion(const TConvSettings& settings, const TImage& extent, cons
     const TBitmapImage& m = edit->Image();
     TBitmapImage& f = finished.MutableImage();
     for (const TBitmapImage* s : {&m, &source, static_cast<const TBitmapImage*>(&f)})
-        if (!isPlain24(*s) || !s->HasPixels() || s->Width != source.Width || s->Height() != source.Height()) return;
+        if (!s->Plain24() || !s->HasPixels() || s->Width != source.Width || s->Height() != source.Height()) return;
     if (extent.Width() != source.Width || extent.Height() != source.Height() || f.StoredHeight != source.StoredHeight)
         return;
     auto note = std::make_shared<TPaintedBits>(*mask);

@@ -381,6 +381,19 @@ TEST(BitmapTest, PixelColorReadsThroughTheDepthAndChecksBounds) {
         EXPECT_THROW(b.PixelColor(x, y), EInvalidGraphicOperation) << x << "," << y;
 }
 
+// A and B have the same levels, byte for byte; WHERE names the case.
+void expectSameLevels(const TReducedCopies& a, const TReducedCopies& b, const std::string& where) {
+    for (int shift = 1; shift <= 30; ++shift) {
+        const TReducedLevel* x = a.Level(shift);
+        const TReducedLevel* y = b.Level(shift);
+        ASSERT_EQ(x == nullptr, y == nullptr) << where;
+        if (x && x->Shift == shift) {
+            EXPECT_EQ(std::memcmp(x->Row(0), y->Row(0), 3 * std::size_t(x->Width) * x->Height), 0)
+                << "shift " << shift << " " << where;
+        }
+    }
+}
+
 // Copies derived for a store that differs in one rectangle equal the copies
 // made afresh from it, level by level, for rectangles at the corners, the
 // ragged last row and column, and nowhere.
@@ -396,16 +409,9 @@ TEST(ReducedCopiesTest, DerivedCopiesEqualFreshOnes) {
         for (int y = top; y < bottom; ++y)
             for (int x = 3 * left; x < 3 * right; ++x) changed->PictureRow(y)[x] ^= 0x5A;
         const auto derived = copies.DeriveFor(*changed, left, top, right, bottom);
-        const TReducedCopies fresh(*changed);
-        for (int shift = 1; shift <= 30; ++shift) {
-            const TReducedLevel* a = derived->Level(shift);
-            const TReducedLevel* b = fresh.Level(shift);
-            ASSERT_EQ(a == nullptr, b == nullptr);
-            if (a && a->Shift == shift) {
-                EXPECT_EQ(std::memcmp(a->Row(0), b->Row(0), 3 * std::size_t(a->Width) * a->Height), 0)
-                    << "shift " << shift << " area " << left << "," << top << " " << right << "," << bottom;
-            }
-        }
+        expectSameLevels(*derived, TReducedCopies(*changed),
+                         "area " + std::to_string(left) + "," + std::to_string(top) + " " + std::to_string(right) +
+                             "," + std::to_string(bottom));
     }
 }
 
@@ -536,16 +542,7 @@ TEST(PaintedBitsTest, CountedLevelsEqualAveragedOnes) {
         const auto plain = painted->Clone(); // no note: averaged from the pixels
         const auto counted = over ? base.DeriveFor(*painted, 199, 299, 801, 901)
                                   : std::make_shared<const TReducedCopies>(*painted);
-        const TReducedCopies averaged(*plain);
-        for (int shift = 1; shift <= 30; ++shift) {
-            const TReducedLevel* a = counted->Level(shift);
-            const TReducedLevel* b = averaged.Level(shift);
-            ASSERT_EQ(a == nullptr, b == nullptr);
-            if (a && a->Shift == shift) {
-                EXPECT_EQ(std::memcmp(a->Row(0), b->Row(0), 3 * std::size_t(a->Width) * a->Height), 0)
-                    << "shift " << shift << (over ? " derived" : "");
-            }
-        }
+        expectSameLevels(*counted, TReducedCopies(*plain), over ? "derived" : "mask");
     }
 }
 
